@@ -1,0 +1,36 @@
+// The command-line front end, as a function from arguments to output.
+#ifndef IDSTAMP_CLI_H
+#define IDSTAMP_CLI_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace idstamp {
+
+inline constexpr std::string_view usage_text =
+    "Usage:\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\n";
+
+enum class Mode { none, crypt, decrypt };
+
+struct Settings {
+  std::optional<std::string_view> id;
+  Mode mode = Mode::none;
+  std::int32_t lifetime = 30;
+};
+
+// Visits every argument in turn. An argument with another after it may take
+// that one as its value ("-i" always, "-t" when the value reads as a number),
+// but the value is still visited in its own turn, so "-i -c" sets the id to
+// "-c" and crypt mode too. Later settings win; unknown arguments are ignored.
+Settings scan_arguments(const std::vector<std::string_view>& args);
+
+// What the tool prints for `args`, which exclude the program path: a token or
+// an id and a newline, nothing, or the usage text.
+std::string run_cli(const std::vector<std::string_view>& args);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_CLI_H

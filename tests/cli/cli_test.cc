@@ -1,0 +1,145 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "token/token_codec.h"
+
+namespace idstamp {
+namespace {
+
+using Args = std::vector<std::string_view>;
+
+std::string describe(const Args& args) {
+  std::string out;
+  for (const std::string_view a : args) out.append("\"").append(a).append("\" ");
+  return out;
+}
+
+TEST(ScanArguments, Settings) {
+  const struct {
+    Args args;
+    std::optional<std::string_view> id;
+    Mode mode;
+    std::int32_t lifetime;
+  } cases[] = {
+      {{}, {}, Mode::none, 30},
+      {{"-i", "X"}, "X", Mode::none, 30},
+      {{"-c"}, {}, Mode::crypt, 30},
+      {{"-c", "-i", "X"}, "X", Mode::crypt, 30},
+      {{"-i", "X", "-c"}, "X", Mode::crypt, 30},
+      {{"-i", "X", "-d", "-t", "10"}, "X", Mode::decrypt, 10},
+      // The last -i, the last valid -t and the last mode win.
+      {{"-i", "X", "-i", "Y", "-c"}, "Y", Mode::crypt, 30},
+      {{"-i", "X", "-c", "-d"}, "X", Mode::decrypt, 30},
+      {{"-t", "10", "-t", "x", "-d"}, {}, Mode::decrypt, 10},
+      // A value is visited in its own turn too.
+      {{"-i", "-c"}, "-c", Mode::crypt, 30},
+      {{"-i", "-d"}, "-d", Mode::decrypt, 30},
+      {{"-t", "-c"}, {}, Mode::crypt, 30},
+      {{"-i", "-t", "5", "-c"}, "-t", Mode::crypt, 5},
+      {{"-i", "-i", "Y"}, "Y", Mode::none, 30},
+      // -i or -t as the very last argument has no value.
+      {{"-i", "X", "-c", "-i"}, "X", Mode::crypt, 30},
+      {{"-i", "X", "-c", "-t"}, "X", Mode::crypt, 30},
+      {{"-i"}, {}, Mode::none, 30},
+      // Exact, case-sensitive matches only.
+      {{"-I", "X", "-C", "-D", "--c", "-c "}, {}, Mode::none, 30},
+      {{"-i", ""}, "", Mode::none, 30},
+  };
+  for (const auto& c : cases) {
+    const Settings s = scan_arguments(c.args);
+    EXPECT_EQ(s.id, c.id) << describe(c.args);
+    EXPECT_EQ(s.mode, c.mode) << describe(c.args);
+    EXPECT_EQ(s.lifetime, c.lifetime) << describe(c.args);
+  }
+}
+
+TEST(ScanArguments, LifetimeValues) {
+  const struct {
+    std::string_view value;
+    std::int32_t lifetime;
+  } cases[] = {
+      {"45", 45},
+      {" 45", 45},
+      {"+45", 45},
+      {"010", 10},
+      {"0", 0},
+      {"-5", -5},
+      {"99999999999", std::numeric_limits<std::int32_t>::max()},
+      {"-99999999999", std::numeric_limits<std::int32_t>::min()},
+      // Not a number: the lifetime keeps its value.
+      {"abc", 30},
+      {"5x", 30},
+      {"45 ", 30},
+      {"0x10", 30},
+      {"-", 30},
+      {"+-5", 30},
+      {"", 30},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(scan_arguments({"-t", c.value}).lifetime, c.lifetime) << '"' << c.value << '"';
+}
+
+TEST(RunCli, Usage) {
+  const Args cases[] = {
+      {},
+      {"-i", "X"},
+      {"-c"},
+      {"-d"},
+      {"-i"},
+      {"-i", "X", "-c", "-t", "0"},
+      {"-i", "X", "-c", "-t", "-5"},
+      {"-i", "X", "-d", "-t", "-99999999999"},
+  };
+  for (const Args& args : cases) EXPECT_EQ(run_cli(args), usage_text) << describe(args);
+  EXPECT_EQ(usage_text,
+            "Usage:\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\n");
+}
+
+TEST(RunCli, Silence) {
+  const Args cases[] = {
+      {"-i", "", "-c"},
+      {"-i", "X", "-c", "-d"},
+      {"-i", "", "-d"},
+      {"-i", "not a token", "-d", "-t", "10"},
+  };
+  for (const Args& args : cases) EXPECT_EQ(run_cli(args), "") << describe(args);
+}
+
+// The token an output line carries, whatever the clock read.
+std::optional<std::string> id_in(const std::string& line) {
+  if (line.empty() || line.back() != '\n') return std::nullopt;
+  const std::optional<TokenContents> contents = read_token(line.substr(0, line.size() - 1));
+  if (!contents) return std::nullopt;
+  return contents->id;
+}
+
+TEST(RunCli, Crypt) {
+  const struct {
+    Args args;
+    std::string id;
+  } cases[] = {
+      {{"-i", "X", "-c"}, "X"},
+      {{"-c", "-i", "X"}, "X"},
+      {{"-i", "-c"}, "-c"},
+      {{"-i", "X", "-c", "-i"}, "X"},
+      {{"-i", "X", "-c", "-t", "abc"}, "X"},
+      {{"-i", "X", "-c", "-t", "5x"}, "X"},
+      {{"-i", "id with spaces 123", "-c"}, "id with spaces 123"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(id_in(run_cli(c.args)), c.id) << describe(c.args);
+}
+
+TEST(RunCli, DecryptAFreshToken) {
+  const std::string line = run_cli({"-i", "ABC", "-c"});
+  const std::string token = line.substr(0, line.size() - 1);
+  EXPECT_EQ(run_cli({"-i", token, "-d"}), "ABC\n");
+  EXPECT_EQ(run_cli({"-d", "-t", "1", "-i", token}), "ABC\n");
+  EXPECT_EQ(run_cli({"-i", token, "-d", "-t", "x"}), "ABC\n");
+}
+
+}  // namespace
+}  // namespace idstamp
