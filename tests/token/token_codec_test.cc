@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -20,16 +19,6 @@ constexpr std::int64_t minute = 60'000;
 std::string issued(std::string text) {
   scramble_for_issue(text);
   return text;
-}
-
-TEST(DigitMaps, DecodeUndoesEncode) {
-  const DigitMap enc = encode_map();
-  const DigitMap dec = decode_map();
-  std::string digits(enc.begin(), enc.end());
-  std::sort(digits.begin(), digits.end());
-  EXPECT_EQ(digits, "0123456789");
-  for (std::size_t d = 0; d < 10; ++d)
-    EXPECT_EQ(dec[static_cast<std::size_t>(enc[d] - '0')], static_cast<char>('0' + d));
 }
 
 TEST(Scramble, PositionSteps) {
