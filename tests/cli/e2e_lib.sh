@@ -1,0 +1,78 @@
+# Helpers for running the real binary under a frozen clock; sourced by the
+# end-to-end scripts, which are called as: SCRIPT IDSTAMP FAKETIME.
+#
+# Exits 77 (skipped) when libfaketime is not installed. IDSTAMP_WRAPPER, when
+# set, is a command line that every run goes through (valgrind, say).
+set -u
+bin=$1
+faketime=${2:-}
+wrap=${IDSTAMP_WRAPPER:-}
+[ -n "$faketime" ] && [ -x "$faketime" ] || { echo "faketime not found: skipped"; exit 77; }
+
+usage='Usage:
+-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)
+'
+nl='
+'
+minute=60000
+failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# at ZONE EPOCH_MS ARGS...: runs the tool with the clock frozen at EPOCH_MS
+# (half a millisecond added, as libfaketime reads the fraction as a float),
+# leaving stdout in $work/out, stderr in $work/err and the status in $status.
+at() {
+  zone=$1 ms=$2
+  shift 2
+  frac=$(printf '%03d5' $((ms % 1000)))
+  TZ=$zone FAKETIME_FMT=%s "$faketime" -f "$((ms / 1000)).$frac" $wrap "$bin" "$@" \
+    >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+# expect NAME STATUS STDOUT ZONE EPOCH_MS ARGS...
+expect() {
+  name=$1 want_status=$2 want_out=$3
+  shift 3
+  at "$@"
+  printf '%s' "$want_out" >"$work/want"
+  cmp -s "$work/out" "$work/want" || fail "$name: stdout '$(cat "$work/out")', want '$want_out'"
+  [ "$status" -eq "$want_status" ] || fail "$name: status $status, want $want_status"
+  [ -s "$work/err" ] && fail "$name: stderr '$(cat "$work/err")'"
+  return 0
+}
+
+# issue NAME ZONE EPOCH_MS ID: the token issued at that moment, in $token.
+issue() {
+  name=$1
+  at "$2" "$3" -i "$4" -c
+  token=$(cat "$work/out")
+  [ "$status" -eq 0 ] && [ -n "$token" ] || fail "$name: no token issued"
+}
+
+# accepted NAME ZONE EPOCH_MS [ARGS...] / rejected ...: checks $token.
+accepted() {
+  name=$1 zone=$2 ms=$3
+  shift 3
+  expect "$name" 0 "ABC$nl" "$zone" "$ms" -i "$token" -d "$@"
+}
+rejected() {
+  name=$1 zone=$2 ms=$3
+  shift 3
+  expect "$name" 0 "" "$zone" "$ms" -i "$token" -d "$@"
+}
+
+finish() {
+  if [ "$failures" -eq 0 ]; then
+    echo "$1: all passed"
+    exit 0
+  fi
+  echo "$1: $failures failed"
+  exit 1
+}
