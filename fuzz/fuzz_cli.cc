@@ -1,0 +1,42 @@
+// Random argument vectors through the front end: the output is always the
+// usage text, nothing, a token for the id scanned, or the id a fresh token
+// carries.
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "fuzz_check.h"
+#include "token/token_codec.h"
+
+using namespace idstamp;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Arguments are separated by zero bytes, as they are in memory.
+  std::vector<std::string_view> args;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  for (std::size_t start = 0; start <= text.size() && args.size() < 64;) {
+    const std::size_t end = std::min(text.find('\0', start), text.size());
+    args.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  if (size == 0) args.clear();
+
+  const std::string out = run_cli(args);
+  const Settings s = scan_arguments(args);
+  if (!s.id || s.mode == Mode::none || s.lifetime <= 0) {
+    fuzz::check(out == usage_text, "usage for incomplete arguments");
+    return 0;
+  }
+  if (out.empty()) return 0;
+  // Ids may hold newlines themselves, so only the last byte is known.
+  fuzz::check(out.back() == '\n', "ends in a newline");
+  const std::string_view line(out.data(), out.size() - 1);
+  if (s.mode == Mode::crypt) {
+    const std::optional<TokenContents> contents = read_token(line);
+    fuzz::check(contents && contents->id == *s.id, "a token for the id");
+  } else {
+    const std::optional<TokenContents> contents = read_token(*s.id);
+    fuzz::check(contents && contents->id == line, "the id the token carries");
+  }
+  return 0;
+}
