@@ -22,7 +22,7 @@ bool write_out(std::string_view text) {
 int main(int argc, char** argv) {
 #ifdef SIGPIPE
   // A closed pipe is a failed write like any other, not a reason to die.
-  std::signal(SIGPIPE, SIG_IGN);
+  (void)std::signal(SIGPIPE, SIG_IGN);
 #endif
   try {
     const std::vector<std::string_view> args(argv + 1, argv + (argc > 1 ? argc : 1));
