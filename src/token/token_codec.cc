@@ -1,12 +1,15 @@
 #include "token/token_codec.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
 
 #include "time/date_ticks.h"
 #include "token/decimal.h"
+#include "token/words.h"
 
 // The build's digit map: ten distinct digits, entry d replacing the digit d.
 #ifndef IDSTAMP_DIGIT_MAP
@@ -72,26 +75,47 @@ constexpr MapPieces decode_pieces = split(inverse_of(join(encode_pieces)));
 
 static_assert(inverts(join(decode_pieces), join(encode_pieces)), "decode_map must undo encode_map");
 
-// Together, R then E trade each odd position below n / 2 with its mirror.
-void swap_odd_mirrors(std::string& text) {
+constexpr std::array<char, 256> identity_table = [] {
+  std::array<char, 256> t{};
+  for (std::size_t b = 0; b < t.size(); ++b) t[b] = static_cast<char>(b);
+  return t;
+}();
+
+using ByteTable = std::array<char, 256>;
+
+// A table sending each digit through `map` and every other byte to itself.
+ByteTable byte_table(const DigitMap& map) {
+  ByteTable table = identity_table;
+  for (std::size_t d = 0; d < map.size(); ++d) table['0' + d] = map[d];
+  return table;
+}
+
+// The whole scramble transform in one pass over mirror pairs: each odd
+// position below n / 2 trades places with its mirror, and every byte goes
+// through `table` once. Position and substitution commute, so the same pass
+// issues with the encoding table and checks with the decoding one.
+void scramble(std::string& text, const ByteTable& table) {
+  const auto at = [&table](char c) { return table[static_cast<unsigned char>(c)]; };
   const std::size_t n = text.size();
-  for (std::size_t i = 1; i < n / 2; i += 2) std::swap(text[i], text[n - 1 - i]);
+  const std::size_t h = n / 2;
+  char* const p = text.data();
+  std::size_t i = 0;
+  for (; i + 1 < h; i += 2) {  // an even position and the odd one after it
+    const std::size_t j = n - 1 - i;
+    const char even = p[i], even_mirror = p[j], odd = p[i + 1], odd_mirror = p[j - 1];
+    p[i] = at(even);
+    p[j] = at(even_mirror);
+    p[i + 1] = at(odd_mirror);
+    p[j - 1] = at(odd);
+  }
+  for (; i < n - i; ++i) {  // a last even pair, and the middle of an odd length
+    p[i] = at(p[i]);
+    if (i != n - 1 - i) p[n - 1 - i] = at(p[n - 1 - i]);
+  }
 }
 
 bool is_valid_id(std::string_view id) {
-  return !id.empty() && id.size() <= max_id_length && id.find('\0') == std::string_view::npos;
-}
-
-void append_length_field(std::string& text, std::size_t n) {  // n in [1, 999]
-  text += static_cast<char>('0' + n / 100);
-  text += static_cast<char>('0' + n / 10 % 10);
-  text += static_cast<char>('0' + n % 10);
-}
-
-void append_stamp(std::string& text, std::uint32_t stamp) {
-  char digits[std::numeric_limits<std::uint32_t>::digits10 + 1];
-  const auto end = std::to_chars(digits, digits + sizeof digits, stamp).ptr;
-  text.append(digits, end);
+  return !id.empty() && id.size() <= max_id_length && !words::contains_zero_byte(id);
 }
 
 template <class StampSource>
@@ -119,30 +143,27 @@ void even_step(std::string& text) {
 }
 
 void substitute_step(std::string& text, const DigitMap& map) {
-  for (char& c : text) {
-    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned{'0'};
-    if (digit < 10) c = map[digit];
-  }
+  const ByteTable table = byte_table(map);
+  for (char& c : text) c = table[static_cast<unsigned char>(c)];
 }
 
-void scramble_for_issue(std::string& text) {
-  swap_odd_mirrors(text);
-  substitute_step(text, join(encode_pieces));
-}
+void scramble_for_issue(std::string& text) { scramble(text, byte_table(join(encode_pieces))); }
 
-void scramble_for_check(std::string& text) {
-  substitute_step(text, join(decode_pieces));
-  swap_odd_mirrors(text);
-}
+void scramble_for_check(std::string& text) { scramble(text, byte_table(join(decode_pieces))); }
 
 std::optional<std::string> plain_token(std::string_view id, std::uint32_t stamp) {
   if (!is_valid_id(id)) return std::nullopt;
+  char digits[std::numeric_limits<std::uint32_t>::digits10 + 1];
+  const auto digits_end = std::to_chars(digits, digits + sizeof digits, stamp).ptr;
+  const auto stamp_size = static_cast<std::size_t>(digits_end - digits);
   try {
-    std::string text;
-    text.reserve(3 + id.size() + std::numeric_limits<std::uint32_t>::digits10 + 1);
-    append_length_field(text, id.size());
-    text.append(id);
-    append_stamp(text, stamp);
+    std::string text(3 + id.size() + stamp_size, '0');
+    char* out = text.data();
+    out[0] = static_cast<char>('0' + id.size() / 100);
+    out[1] = static_cast<char>('0' + id.size() / 10 % 10);
+    out[2] = static_cast<char>('0' + id.size() % 10);
+    id.copy(out + 3, id.size());
+    std::copy(digits, digits_end, out + 3 + id.size());
     return text;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
@@ -151,20 +172,23 @@ std::optional<std::string> plain_token(std::string_view id, std::uint32_t stamp)
 
 // token = length id stamp, after unscrambling; see the header.
 std::optional<TokenContents> read_token(std::string_view token) {
-  if (token.size() < 3 || token.find('\0') != std::string_view::npos) return std::nullopt;
+  if (token.size() < 3) return std::nullopt;
   try {
     std::string plain(token);
     scramble_for_check(plain);
     const std::string_view text = plain;
     const std::optional<std::int64_t> length = read_decimal(text.substr(0, 3), DecimalWidth::int32);
     if (!length || *length <= 0) return std::nullopt;
-    const auto id_end = 3 + static_cast<std::size_t>(*length);  // [4, 1002]
-    if (id_end >= text.size()) return std::nullopt;
+    const auto id_size = static_cast<std::size_t>(*length);  // [1, 999]
+    if (3 + id_size >= text.size()) return std::nullopt;
+    // A zero byte in either number already fails its reading.
+    if (words::contains_zero_byte(text.substr(3, id_size))) return std::nullopt;
     const std::optional<std::int64_t> stamp =
-        read_decimal(text.substr(id_end), DecimalWidth::int64);
+        read_decimal(text.substr(3 + id_size), DecimalWidth::int64);
     if (!stamp || *stamp == -1) return std::nullopt;
-    plain.erase(id_end);
-    plain.erase(0, 3);
+    // The id moves to the front of the buffer it was decoded in.
+    std::memmove(plain.data(), plain.data() + 3, id_size);
+    plain.resize(id_size);
     return TokenContents{std::move(plain), *stamp};
   } catch (const std::bad_alloc&) {
     return std::nullopt;

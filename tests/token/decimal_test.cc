@@ -91,15 +91,37 @@ TEST(ReadDecimal, TrailingData) {
 }
 
 // The C library's strtoll, limited to the width, as an oracle: a reading
-// succeeds exactly when strtoll consumes the whole text.
+// succeeds exactly when strtoll consumes the whole text, zero bytes included.
 std::optional<std::int64_t> oracle(const std::string& text, DecimalWidth width) {
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
   const long long value = std::strtoll(begin, &end, 10);
-  if (end == begin || *end != '\0') return std::nullopt;
+  if (end == begin || end != begin + text.size()) return std::nullopt;
   if (width == DecimalWidth::int64) return value;
   return value < i32_min ? i32_min : (value > i32_max ? i32_max : value);
+}
+
+// Long runs are read eight bytes at a time: every length and alignment, with
+// a wrong byte at every position, including bytes that differ from a digit
+// only in their high nibble.
+TEST(ReadDecimal, LongTextsAgreeWithStrtoll) {
+  for (std::size_t zeros = 0; zeros <= 40; ++zeros) {
+    for (const std::string_view tail : {"", "7", "12345678901234567890", "999999999999999999"}) {
+      std::string text(zeros, '0');
+      text += tail;
+      for (const DecimalWidth w : {DecimalWidth::int32, DecimalWidth::int64}) {
+        ASSERT_EQ(read_decimal(text, w), oracle(text, w)) << text;
+        for (std::size_t at = 0; at < text.size(); ++at) {
+          for (const char bad : {'/', ':', '?', 'p', '\xb5', '\0', ' '}) {
+            std::string broken = text;
+            broken[at] = bad;
+            ASSERT_EQ(read_decimal(broken, w), oracle(broken, w)) << '"' << broken << '"';
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(ReadDecimal, AgreesWithStrtoll) {

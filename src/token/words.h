@@ -1,0 +1,53 @@
+// Tests on eight bytes at once, for the passes over long ids and tokens.
+#ifndef IDSTAMP_WORDS_H
+#define IDSTAMP_WORDS_H
+
+#include <cstdint>
+#include <string_view>
+
+namespace idstamp::words {
+
+// Eight bytes, the first in the low byte on every host; compilers make this
+// one load where the host is little-endian.
+inline std::uint64_t load(const char* p) {
+  std::uint64_t w = 0;
+  for (unsigned i = 8; i-- > 0;) w = w << 8 | static_cast<unsigned char>(p[i]);
+  return w;
+}
+
+inline constexpr std::uint64_t ones = 0x0101010101010101u;
+inline constexpr std::uint64_t high_bits = 0x8080808080808080u;
+
+// Exact as a yes or no: a borrow can only start at a zero byte.
+inline bool has_zero_byte(std::uint64_t w) { return ((w - ones) & ~w & high_bits) != 0; }
+
+// Exact for every byte value: each high nibble is 3, and adding 6 to each
+// byte carries out of no low nibble.
+inline bool eight_digits(std::uint64_t w) {
+  constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u;
+  return ((w & high) | (((w + 6 * ones) & high) >> 4)) == 0x33 * ones;
+}
+
+// The number eight digits spell, the first most significant: pairs, then
+// quads, then the whole, each step by one multiply.
+inline std::uint64_t eight_digit_value(std::uint64_t w) {
+  w -= 0x30 * ones;       // each byte [0, 9]
+  w = w * 10 + (w >> 8);  // even bytes [0, 99]
+  constexpr std::uint64_t mask = 0x000000FF000000FFu;
+  return ((w & mask) * (100 + (1'000'000ull << 32)) +
+          ((w >> 16) & mask) * (1 + (10'000ull << 32))) >>
+         32;  // [0, 99999999]
+}
+
+inline bool contains_zero_byte(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8)
+    if (has_zero_byte(load(text.data() + i))) return true;
+  for (; i < text.size(); ++i)
+    if (text[i] == '\0') return true;
+  return false;
+}
+
+}  // namespace idstamp::words
+
+#endif  // IDSTAMP_WORDS_H
