@@ -92,6 +92,8 @@ BENCHMARK(copy)->Arg(16)->Arg(256)->Arg(999);
 // median of the repetitions where there are several, else the one run.
 class GoalReporter : public benchmark::ConsoleReporter {
  public:
+  GoalReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
