@@ -75,13 +75,15 @@ constexpr MapPieces decode_pieces = split(inverse_of(join(encode_pieces)));
 
 static_assert(inverts(join(decode_pieces), join(encode_pieces)), "decode_map must undo encode_map");
 
-constexpr std::array<char, 256> identity_table = [] {
-  std::array<char, 256> t{};
+using ByteTable = std::array<char, 256>;
+
+constexpr ByteTable identity_of_bytes() {
+  ByteTable t{};
   for (std::size_t b = 0; b < t.size(); ++b) t[b] = static_cast<char>(b);
   return t;
-}();
+}
 
-using ByteTable = std::array<char, 256>;
+constexpr ByteTable identity_table = identity_of_bytes();
 
 // A table sending each digit through `map` and every other byte to itself.
 ByteTable byte_table(const DigitMap& map) {
@@ -102,7 +104,10 @@ void scramble(std::string& text, const ByteTable& table) {
   std::size_t i = 0;
   for (; i + 1 < h; i += 2) {  // an even position and the odd one after it
     const std::size_t j = n - 1 - i;
-    const char even = p[i], even_mirror = p[j], odd = p[i + 1], odd_mirror = p[j - 1];
+    const char even = p[i];
+    const char even_mirror = p[j];
+    const char odd = p[i + 1];
+    const char odd_mirror = p[j - 1];
     p[i] = at(even);
     p[j] = at(even_mirror);
     p[i + 1] = at(odd_mirror);
