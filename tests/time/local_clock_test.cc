@@ -86,6 +86,21 @@ TEST(LocalFields, ReadingsTheHostCannotConvert) {
 }
 #endif
 
+#ifdef _WIN32
+// The Windows runtime converts readings from 1970 to 3000-12-31 23:59:59
+// local time and refuses the rest; refused readings give -1 fields. These
+// readings lie inside or outside that range in every zone.
+TEST(LocalFields, HostRangeOnWindows) {
+  const std::int64_t year_1971 = 365 * 86'400 + 86'400;
+  EXPECT_EQ(local_fields(year_1971).years_since_1900, 71);
+  EXPECT_EQ(local_fields(32'503'680'000).years_since_1900, 1100);  // 3000-01-01 UTC
+  EXPECT_EQ(local_fields(-1), failed_local_fields);
+  EXPECT_EQ(local_fields(32'535'244'800), failed_local_fields);  // 3001-01-01 08:00 UTC
+  EXPECT_EQ(local_fields(std::numeric_limits<std::int64_t>::max()), failed_local_fields);
+  EXPECT_EQ(local_fields(std::numeric_limits<std::int64_t>::min()), failed_local_fields);
+}
+#endif
+
 TEST(TicksFromLocal, FailedConversionLeavesTheMillisecondField) {
   for (const std::int32_t ms : {0, 1, 500, 999})
     EXPECT_EQ(year_stamp_of(ticks_from_local(failed_local_fields, ms)),
