@@ -1,6 +1,8 @@
 # Installs a build tree into a fresh prefix, builds the consumer example
-# against it and runs it.
-#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -P consumer.cmake
+# against it, with the compiler and flags the tree was built with (a
+# sanitizer build's library needs its runtime), and runs it.
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... \
+#         [-DCXX_FLAGS=...] [-DLINK_FLAGS=...] -P consumer.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -26,7 +28,8 @@ if(NOT found EQUAL 2)
 endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/build
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer "id from the consumer")
 message(STATUS "${last_output}")
