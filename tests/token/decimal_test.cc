@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
+
+#include "token/strtoll_oracle.h"
 
 namespace idstamp {
 namespace {
@@ -90,16 +90,8 @@ TEST(ReadDecimal, TrailingData) {
                                      {"99999999999999999999x", {}}});
 }
 
-// The C library's strtoll, limited to the width, as an oracle: a reading
-// succeeds exactly when strtoll consumes the whole text, zero bytes included.
-std::optional<std::int64_t> oracle(const std::string& text, DecimalWidth width) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(begin, &end, 10);
-  if (end == begin || end != begin + text.size()) return std::nullopt;
-  if (width == DecimalWidth::int64) return value;
-  return value < i32_min ? i32_min : (value > i32_max ? i32_max : value);
+std::optional<std::int64_t> oracle(std::string_view text, DecimalWidth width) {
+  return oracles::strtoll_oracle(text, width);
 }
 
 // Long runs are read eight bytes at a time: every length and alignment, with
