@@ -60,8 +60,11 @@ std::optional<std::int64_t> read_decimal(std::string_view text, DecimalWidth wid
     return signed_value(limit, negative);
   }
   std::uint64_t magnitude = 0;  // below 10^19 throughout
-  for (; end - p >= 8 && words::eight_digits(words::load(p)); p += 8)
-    magnitude = magnitude * 100'000'000 + words::eight_digit_value(words::load(p));
+  for (; end - p >= 8; p += 8) {
+    const std::uint64_t w = words::load(p);
+    if (!words::eight_digits(w)) break;
+    magnitude = magnitude * 100'000'000 + words::eight_digit_value(w);
+  }
   for (; p != end; ++p) {
     const unsigned digit = digit_of(*p);
     if (digit > 9) return std::nullopt;
