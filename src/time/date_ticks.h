@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 
+#include "idstamp/export.h"
+
 namespace idstamp {
 
 using DateTicks = std::uint64_t;
@@ -29,35 +31,35 @@ inline constexpr std::array<std::array<std::int32_t, 13>, 2> month_length_table{
 }};
 
 // False outside [1, 9999].
-bool is_leap_year(std::int32_t year);
+IDSTAMP_EXPORT bool is_leap_year(std::int32_t year);
 
 // 0 when the year is outside [1, 9999] or the month outside [1, 12].
-std::int32_t days_in_month(std::int32_t year, std::int32_t month);
+IDSTAMP_EXPORT std::int32_t days_in_month(std::int32_t year, std::int32_t month);
 
 // Days since 0001-01-01. Fields are clamped as ticks_from_parts clamps them,
 // so the result lies in [0, 3652058].
-std::int32_t day_number(std::int32_t year, std::int32_t month, std::int32_t day);
+IDSTAMP_EXPORT std::int32_t day_number(std::int32_t year, std::int32_t month, std::int32_t day);
 
 // The ticks of a local date-time. Each out-of-range field is clamped to its
 // nearest bound on its own: nothing carries into a neighbouring field.
-DateTicks ticks_from_parts(std::int32_t year, std::int32_t month, std::int32_t day,
-                           std::int32_t hour, std::int32_t minute, std::int32_t second,
-                           std::int32_t millisecond);
+IDSTAMP_EXPORT DateTicks ticks_from_parts(std::int32_t year, std::int32_t month, std::int32_t day,
+                                          std::int32_t hour, std::int32_t minute,
+                                          std::int32_t second, std::int32_t millisecond);
 
 // The year a tick count falls in: [1, 14614] over all 62-bit counts.
-std::int32_t year_of_ticks(DateTicks t);
+IDSTAMP_EXPORT std::int32_t year_of_ticks(DateTicks t);
 
 // Milliseconds since local midnight of 1 January of the year of t.
-std::int64_t ms_since_year_start(DateTicks t);
+IDSTAMP_EXPORT std::int64_t ms_since_year_start(DateTicks t);
 
 // The year stamp of t: ms_since_year_start(t) modulo 2^32.
-std::uint32_t year_stamp_of(DateTicks t);
+IDSTAMP_EXPORT std::uint32_t year_stamp_of(DateTicks t);
 
 // The current local date-time. Reads the clock once.
-DateTicks local_now_ticks();
+IDSTAMP_EXPORT DateTicks local_now_ticks();
 
 // The year stamp of the current local date-time. Reads the clock once.
-std::uint32_t year_stamp();
+IDSTAMP_EXPORT std::uint32_t year_stamp();
 
 }  // namespace idstamp
 

@@ -1,9 +1,8 @@
-// Tests on eight bytes at once, for the passes over long ids and tokens.
+// Tests on eight bytes at once, for the decimal reading of long texts.
 #ifndef IDSTAMP_WORDS_H
 #define IDSTAMP_WORDS_H
 
 #include <cstdint>
-#include <string_view>
 
 namespace idstamp::words {
 
@@ -16,10 +15,6 @@ inline std::uint64_t load(const char* p) {
 }
 
 inline constexpr std::uint64_t ones = 0x0101010101010101u;
-inline constexpr std::uint64_t high_bits = 0x8080808080808080u;
-
-// Exact as a yes or no: a borrow can only start at a zero byte.
-inline bool has_zero_byte(std::uint64_t w) { return ((w - ones) & ~w & high_bits) != 0; }
 
 // Exact for every byte value: each high nibble is 3, and adding 6 to each
 // byte carries out of no low nibble.
@@ -37,15 +32,6 @@ inline std::uint64_t eight_digit_value(std::uint64_t w) {
   return ((w & mask) * (100 + (1'000'000ull << 32)) +
           ((w >> 16) & mask) * (1 + (10'000ull << 32))) >>
          32;  // [0, 99999999]
-}
-
-inline bool contains_zero_byte(std::string_view text) {
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8)
-    if (has_zero_byte(load(text.data() + i))) return true;
-  for (; i < text.size(); ++i)
-    if (text[i] == '\0') return true;
-  return false;
 }
 
 }  // namespace idstamp::words

@@ -1,0 +1,37 @@
+// The plain token: the length field, the id and the stamp, back to back.
+//
+//   length   three decimal digits, the id's length in bytes, zero-padded
+//   id       the id's bytes, unchanged
+//   stamp    the year stamp at issue, unsigned decimal with no leading zeros
+#ifndef IDSTAMP_TOKEN_LAYOUT_H
+#define IDSTAMP_TOKEN_LAYOUT_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace idstamp {
+
+// The plain token of an id issued at `stamp`, or nothing for an invalid id.
+std::optional<std::string> plain_token(std::string_view id, std::uint32_t stamp);
+
+// What a token carries. The stamp is as read from the token, which may hold
+// values no issued token has.
+struct TokenContents {
+  std::string id;
+  std::int64_t stamp;
+};
+
+// Unscrambles and parses a token without looking at its age, or nothing
+// when it is malformed.
+std::optional<TokenContents> read_token(std::string_view token);
+
+// Whether a token stamped `stamp` is younger than `lifetime` minutes when the
+// year stamp reads `now`: 0 <= whole minutes elapsed < lifetime, counting
+// minutes toward zero, so a stamp up to 59.999 s ahead still counts as 0.
+bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_TOKEN_LAYOUT_H
