@@ -6,7 +6,9 @@
 
 #include "cli/cli.h"
 #include "fuzz_check.h"
+#include "token/scramble.h"
 #include "token/token_codec.h"
+#include "token/token_layout.h"
 
 using namespace idstamp;
 

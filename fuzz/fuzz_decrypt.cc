@@ -6,7 +6,9 @@
 
 #include "fuzz_check.h"
 #include "token/decimal.h"
+#include "token/scramble.h"
 #include "token/token_codec.h"
+#include "token/token_layout.h"
 
 using namespace idstamp;
 

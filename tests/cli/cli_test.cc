@@ -5,7 +5,9 @@
 #include <limits>
 #include <string>
 
+#include "token/scramble.h"
 #include "token/token_codec.h"
+#include "token/token_layout.h"
 
 namespace idstamp {
 namespace {

@@ -1,10 +1,13 @@
-# Installs a build tree into a fresh prefix, builds the consumer example
-# against it, with the compiler and flags the tree was built with (a
-# sanitizer build's library needs its runtime), and runs it.
-#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... \
-#         [-DCXX_FLAGS=...] [-DLINK_FLAGS=...] -P consumer.cmake
+# Installs a build tree into a fresh prefix, moves the prefix elsewhere (an
+# installed tree is relocatable), and builds against it: the C++ example
+# with find_package, and the C example with nothing but the C compiler and
+# pkg-config (--static for a static library). Both use the compilers and
+# link flags the tree was built with (a sanitizer build's library needs its
+# runtime), and both run.
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DCC=... -DSHARED=ON|OFF
+#         [-DPKG_CONFIG=...] [-DCXX_FLAGS=...] [-DLINK_FLAGS=...] -P consumer.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
+set(prefix ${WORK_DIR}/moved)
 
 function(run)
   execute_process(COMMAND ${ARGV} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -14,11 +17,18 @@ function(run)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed)
+file(RENAME ${WORK_DIR}/installed ${prefix})
 foreach(file bin/idstamp share/man/man1/idstamp.1 include/idstamp/token_codec.h
-             include/idstamp/date_ticks.h)
+             include/idstamp/date_ticks.h include/idstamp/idstamp.h include/idstamp/export.h
+             include/idstamp/version.h)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+foreach(internal cli.h scramble.h token_layout.h decimal.h words.h local_clock.h)
+  if(EXISTS ${prefix}/include/idstamp/${internal})
+    message(FATAL_ERROR "an internal header is installed: ${internal}")
   endif()
 endforeach()
 file(GLOB_RECURSE config ${prefix}/*/idstampConfig.cmake ${prefix}/*/idstampConfigVersion.cmake)
@@ -26,10 +36,36 @@ list(LENGTH config found)
 if(NOT found EQUAL 2)
   message(FATAL_ERROR "CMake package not installed: ${config}")
 endif()
+file(GLOB_RECURSE pc_file ${prefix}/*/pkgconfig/idstamp.pc)
+if(NOT pc_file)
+  message(FATAL_ERROR "idstamp.pc not installed")
+endif()
+get_filename_component(pc_dir ${pc_file} DIRECTORY)
+get_filename_component(libdir ${pc_dir} DIRECTORY)
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/build
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/consumer "id from the consumer")
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir}
+    ${WORK_DIR}/build/consumer "id from the C++ consumer")
+message(STATUS "${last_output}")
+
+if(NOT PKG_CONFIG)
+  message(STATUS "no pkg-config: the C consumer is not built")
+  return()
+endif()
+if(SHARED)
+  set(pc_args --cflags --libs idstamp)
+else()
+  set(pc_args --static --cflags --libs idstamp)
+endif()
+run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} ${PKG_CONFIG} ${pc_args})
+string(STRIP "${last_output}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
+message(STATUS "pkg-config ${pc_args}: ${flags}")
+run(${CC} -std=c99 -Wall -Werror ${SOURCE_DIR}/examples/c/main.c -o ${WORK_DIR}/c_consumer
+    ${flags} ${link_flags})
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/c_consumer "id from C")
 message(STATUS "${last_output}")

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "time/date_ticks.h"
+#include "token/scramble.h"
+#include "token/token_layout.h"
 
 namespace idstamp {
 namespace {
