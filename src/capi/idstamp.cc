@@ -33,9 +33,6 @@ char* call(const char* text, F f) noexcept {
   }
 }
 
-#define IDSTAMP_TEXT_OF(x) #x
-#define IDSTAMP_TEXT(x) IDSTAMP_TEXT_OF(x)
-
 }  // namespace
 
 extern "C" {
@@ -61,9 +58,6 @@ uint32_t idstamp_year_stamp(void) { return idstamp::year_stamp(); }
 
 void idstamp_free(char* text) { std::free(text); }
 
-const char* idstamp_version(void) {
-  return IDSTAMP_TEXT(IDSTAMP_VERSION_MAJOR) "." IDSTAMP_TEXT(
-      IDSTAMP_VERSION_MINOR) "." IDSTAMP_TEXT(IDSTAMP_VERSION_PATCH);
-}
+const char* idstamp_version(void) { return IDSTAMP_VERSION_STRING; }
 
 }  // extern "C"

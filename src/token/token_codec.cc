@@ -20,13 +20,26 @@ bool is_valid_id(std::string_view id) {
   return !id.empty() && id.size() <= max_id_length && id.find('\0') == std::string_view::npos;
 }
 
+// Reads the token, and only when it parses asks `stamp_now` for the stamp to
+// judge it against.
 template <class StampSource>
-std::optional<std::string> check(std::string_view token, std::int32_t lifetime,
-                                 StampSource stamp_now) {
-  if (lifetime <= 0) return std::nullopt;
-  std::optional<TokenContents> contents = read_token(token);
-  if (!contents || !is_fresh(contents->stamp, lifetime, stamp_now())) return std::nullopt;
-  return std::move(contents->id);
+TokenReport inspect(std::string_view token, std::int32_t lifetime, StampSource stamp_now) {
+  TokenReport report;
+  std::optional<TokenContents> contents = read_token(token, &report.reason);
+  if (!contents) return report;
+  const std::uint32_t now = stamp_now();
+  const std::int64_t age = signed_age(contents->stamp, now);
+  report.verdict = judge(age, lifetime);
+  report.id = std::move(contents->id);
+  report.stamp = contents->stamp;
+  report.now = now;
+  report.age_ms = age;
+  return report;
+}
+
+std::optional<std::string> id_if_fresh(TokenReport&& report) {
+  if (report.verdict != Verdict::fresh) return std::nullopt;
+  return std::move(report.id);
 }
 
 }  // namespace
@@ -51,39 +64,50 @@ std::optional<std::string> plain_token(std::string_view id, std::uint32_t stamp)
 }
 
 // token = length id stamp, after unscrambling; see the header.
-std::optional<TokenContents> read_token(std::string_view token) {
-  if (token.size() < 3) return std::nullopt;
+std::optional<TokenContents> read_token(std::string_view token, std::string_view* why) {
+  const auto malformed = [why](std::string_view reason) -> std::optional<TokenContents> {
+    if (why != nullptr) *why = reason;
+    return std::nullopt;
+  };
+  if (token.size() < 3) return malformed("too short");
   try {
     std::string plain(token);
     scramble_for_check(plain);
     const std::string_view text = plain;
     const std::optional<std::int64_t> length = read_decimal(text.substr(0, 3), DecimalWidth::int32);
-    if (!length || *length <= 0) return std::nullopt;
+    if (!length || *length <= 0) return malformed("bad length field");
     const auto id_size = static_cast<std::size_t>(*length);  // [1, 999]
-    if (3 + id_size >= text.size()) return std::nullopt;
+    if (3 + id_size >= text.size()) return malformed("no stamp");
     // A zero byte in either number already fails its reading.
-    if (text.substr(3, id_size).find('\0') != std::string_view::npos) return std::nullopt;
+    if (text.substr(3, id_size).find('\0') != std::string_view::npos)
+      return malformed("zero byte in the id");
     const std::optional<std::int64_t> stamp =
         read_decimal(text.substr(3 + id_size), DecimalWidth::int64);
-    if (!stamp || *stamp == -1) return std::nullopt;
+    if (!stamp || *stamp == -1) return malformed("bad stamp");
     // The id moves to the front of the buffer it was decoded in.
     std::memmove(plain.data(), plain.data() + 3, id_size);
     plain.resize(id_size);
     return TokenContents{std::move(plain), *stamp};
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    return malformed("out of memory");
   }
 }
 
-bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now) {
-  // now - stamp wraps modulo 2^64 and is then read as a signed difference,
-  // whose whole minutes count toward zero.
+std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
   const std::uint64_t diff = std::uint64_t{now} - static_cast<std::uint64_t>(stamp);
-  constexpr std::uint64_t ms_per_minute = 60'000;
-  const std::int64_t minutes = diff <= std::uint64_t{std::numeric_limits<std::int64_t>::max()}
-                                   ? static_cast<std::int64_t>(diff / ms_per_minute)
-                                   : -static_cast<std::int64_t>((0 - diff) / ms_per_minute);
-  return minutes >= 0 && minutes < lifetime;
+  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  // Above max, diff stands for diff - 2^64 = -(~diff) - 1, with ~diff <= max.
+  return diff <= max ? static_cast<std::int64_t>(diff) : -static_cast<std::int64_t>(~diff) - 1;
+}
+
+Verdict judge(std::int64_t age_ms, std::int32_t lifetime) {
+  const std::int64_t minutes = age_ms / 60'000;  // toward zero
+  if (minutes < 0) return Verdict::ahead;
+  return minutes < lifetime ? Verdict::fresh : Verdict::expired;
+}
+
+bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now) {
+  return judge(signed_age(stamp, now), lifetime) == Verdict::fresh;
 }
 
 std::optional<std::string> crypt_id(std::string_view id, std::uint32_t stamp) {
@@ -92,9 +116,17 @@ std::optional<std::string> crypt_id(std::string_view id, std::uint32_t stamp) {
   return token;
 }
 
+TokenReport inspect_token(std::string_view token, std::int32_t lifetime, std::uint32_t now) {
+  return inspect(token, lifetime, [now] { return now; });
+}
+
+TokenReport inspect_token(std::string_view token, std::int32_t lifetime) {
+  return inspect(token, lifetime, year_stamp);
+}
+
 std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime,
                                       std::uint32_t now) {
-  return check(token, lifetime, [now] { return now; });
+  return id_if_fresh(inspect_token(token, lifetime, now));
 }
 
 std::optional<std::string> crypt_id(std::string_view id) {
@@ -103,7 +135,7 @@ std::optional<std::string> crypt_id(std::string_view id) {
 }
 
 std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime) {
-  return check(token, lifetime, year_stamp);
+  return id_if_fresh(inspect_token(token, lifetime));
 }
 
 }  // namespace idstamp

@@ -39,6 +39,52 @@ IDSTAMP_EXPORT std::optional<std::string> decrypt_id(std::string_view token, std
 IDSTAMP_EXPORT std::optional<std::string> crypt_id(std::string_view id);
 IDSTAMP_EXPORT std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime);
 
+// What a checker makes of a token. decrypt_id gives the id exactly when the
+// verdict is fresh.
+enum class Verdict {
+  fresh,      // 0 <= whole minutes since the stamp < lifetime
+  expired,    // whole minutes since the stamp >= lifetime
+  ahead,      // stamped a minute or more ahead of the clock
+  malformed,  // not a token
+};
+
+inline constexpr std::string_view verdict_name(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::fresh:
+      return "fresh";
+    case Verdict::expired:
+      return "expired";
+    case Verdict::ahead:
+      return "ahead";
+    case Verdict::malformed:
+      break;
+  }
+  return "malformed";
+}
+
+struct TokenReport {
+  Verdict verdict = Verdict::malformed;
+  // Why a malformed token is malformed ("too short", "bad length field",
+  // "no stamp", "zero byte in the id", "bad stamp"); empty otherwise.
+  std::string_view reason;
+  // What the token carries, when it parses: the id, and the stamp as
+  // written, which may be a value no issued token holds.
+  std::optional<std::string> id;
+  std::optional<std::int64_t> stamp;
+  // When the token parses: the year stamp it was judged against, and
+  // now - stamp in milliseconds (modulo 2^64, read as signed).
+  std::optional<std::uint32_t> now;
+  std::optional<std::int64_t> age_ms;
+};
+
+// The verdict on `token` for a lifetime of `lifetime` minutes at year stamp
+// `now`, with what could be read from it.
+IDSTAMP_EXPORT TokenReport inspect_token(std::string_view token, std::int32_t lifetime,
+                                         std::uint32_t now);
+
+// The same, reading the local clock only for a token that parses.
+IDSTAMP_EXPORT TokenReport inspect_token(std::string_view token, std::int32_t lifetime);
+
 }  // namespace idstamp
 
 #endif  // IDSTAMP_TOKEN_CODEC_H

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "token/token_codec.h"
+
 namespace idstamp {
 
 // The plain token of an id issued at `stamp`, or nothing for an invalid id.
@@ -24,12 +26,18 @@ struct TokenContents {
 };
 
 // Unscrambles and parses a token without looking at its age, or nothing
-// when it is malformed.
-std::optional<TokenContents> read_token(std::string_view token);
+// when it is malformed; then `why`, when given, names what is wrong.
+std::optional<TokenContents> read_token(std::string_view token, std::string_view* why = nullptr);
 
-// Whether a token stamped `stamp` is younger than `lifetime` minutes when the
-// year stamp reads `now`: 0 <= whole minutes elapsed < lifetime, counting
-// minutes toward zero, so a stamp up to 59.999 s ahead still counts as 0.
+// now - stamp in milliseconds, modulo 2^64, read as a signed number.
+std::int64_t signed_age(std::int64_t stamp, std::uint32_t now);
+
+// The verdict on a well-formed token of age `age_ms`: its whole minutes,
+// counted toward zero, against [0, lifetime). A stamp up to 59.999 s ahead
+// still counts as 0 minutes.
+Verdict judge(std::int64_t age_ms, std::int32_t lifetime);
+
+// Whether a token stamped `stamp` is fresh when the year stamp reads `now`.
 bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now);
 
 }  // namespace idstamp
