@@ -1,9 +1,27 @@
 #include "cli/cli.h"
 
+#include "idstamp/version.h"
 #include "token/decimal.h"
 #include "token/token_codec.h"
 
 namespace idstamp {
+
+namespace {
+
+constexpr std::string_view help_text =
+    "\n"
+    "  -i VALUE    the id, or with -d the token\n"
+    "  -c          crypt: print a token for the id\n"
+    "  -d          decrypt: print the id the token carries while it is fresh\n"
+    "  -t MINUTES  the lifetime a token is checked against (default 30)\n"
+    "  --help      print this text (as the only argument)\n"
+    "  --version   print the version (as the only argument)\n"
+    "\n"
+    "A refused token or an empty id prints nothing.\n"
+    "Exit status: 0 when the token, the id or nothing was printed, 1 when the\n"
+    "output could not be written, 2 when the usage text was printed.\n";
+
+}  // namespace
 
 Settings scan_arguments(const std::vector<std::string_view>& args) {
   Settings s;
@@ -27,14 +45,19 @@ Settings scan_arguments(const std::vector<std::string_view>& args) {
   return s;
 }
 
-std::string run_cli(const std::vector<std::string_view>& args) {
+CliOutput run_cli(const std::vector<std::string_view>& args) {
+  if (args.size() == 1 && args[0] == "--help")
+    return {std::string(usage_text).append(help_text), exit_ok};
+  if (args.size() == 1 && args[0] == "--version")
+    return {"idstamp " IDSTAMP_VERSION_STRING "\n", exit_ok};
   const Settings s = scan_arguments(args);
-  if (!s.id || s.mode == Mode::none || s.lifetime <= 0) return std::string(usage_text);
+  if (!s.id || s.mode == Mode::none || s.lifetime <= 0)
+    return {std::string(usage_text), exit_usage};
   std::optional<std::string> result =
       s.mode == Mode::crypt ? crypt_id(*s.id) : decrypt_id(*s.id, s.lifetime);
   if (!result) return {};
   *result += '\n';
-  return std::move(*result);
+  return {std::move(*result), exit_ok};
 }
 
 }  // namespace idstamp

@@ -13,6 +13,11 @@ namespace idstamp {
 inline constexpr std::string_view usage_text =
     "Usage:\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\n";
 
+// Exit statuses: a result or silence, a failed write, the usage text.
+inline constexpr int exit_ok = 0;
+inline constexpr int exit_write_failed = 1;
+inline constexpr int exit_usage = 2;
+
 enum class Mode { none, crypt, decrypt };
 
 struct Settings {
@@ -27,9 +32,16 @@ struct Settings {
 // "-c" and crypt mode too. Later settings win; unknown arguments are ignored.
 Settings scan_arguments(const std::vector<std::string_view>& args);
 
-// What the tool prints for `args`, which exclude the program path: a token or
-// an id and a newline, nothing, or the usage text.
-std::string run_cli(const std::vector<std::string_view>& args);
+// What to print on standard output, and the exit status when it is written.
+struct CliOutput {
+  std::string text;
+  int status = exit_ok;
+};
+
+// What the tool does for `args`, which exclude the program path: a token or
+// an id and a newline, nothing, or the usage text (status 2). "--help" and
+// "--version" as the only argument print the help or the version.
+CliOutput run_cli(const std::vector<std::string_view>& args);
 
 }  // namespace idstamp
 

@@ -1,0 +1,41 @@
+// idstamp-inspect: what a checker makes of a token, and why.
+#ifndef IDSTAMP_INSPECT_H
+#define IDSTAMP_INSPECT_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "time/date_ticks.h"
+
+namespace idstamp {
+
+inline constexpr std::string_view inspect_usage_text =
+    "usage: idstamp-inspect [-t MINUTES] [--json] [--] TOKEN\n";
+
+struct InspectSettings {
+  std::int32_t lifetime = 30;
+  bool json = false;
+  std::string_view token;
+};
+
+// args = *( "-t" MINUTES / "--json" ) [ "--" ] TOKEN
+// MINUTES reads as a positive decimal number; TOKEN is the last argument,
+// and may be empty. Nothing otherwise.
+std::optional<InspectSettings> scan_inspect_arguments(const std::vector<std::string_view>& args);
+
+struct InspectOutput {
+  std::string out;
+  std::string err;
+  int status = 0;  // 0 fresh, 1 any refusal, 2 a usage error
+};
+
+// What the program prints for `args` (without the program path) when the
+// local date-time is `now`.
+InspectOutput run_inspect(const std::vector<std::string_view>& args, DateTicks now);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_INSPECT_H
