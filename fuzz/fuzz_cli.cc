@@ -1,6 +1,6 @@
 // Random argument vectors through the front end: the output is always the
-// usage text, nothing, a token for the id scanned, or the id a fresh token
-// carries.
+// usage text (status 2), nothing, a token for the id scanned, or the id a
+// fresh token carries (status 0).
 #include <string>
 #include <vector>
 
@@ -23,12 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (size == 0) args.clear();
 
-  const std::string out = run_cli(args);
-  const Settings s = scan_arguments(args);
-  if (!s.id || s.mode == Mode::none || s.lifetime <= 0) {
-    fuzz::check(out == usage_text, "usage for incomplete arguments");
+  const CliOutput result = run_cli(args);
+  const std::string& out = result.text;
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
+    fuzz::check(result.status == exit_ok && out.size() > 1, "help and version");
     return 0;
   }
+  const Settings s = scan_arguments(args);
+  if (!s.id || s.mode == Mode::none || s.lifetime <= 0) {
+    fuzz::check(out == usage_text && result.status == exit_usage, "usage for incomplete arguments");
+    return 0;
+  }
+  fuzz::check(result.status == exit_ok, "status 0 for a result or silence");
   if (out.empty()) return 0;
   // Ids may hold newlines themselves, so only the last byte is known.
   fuzz::check(out.back() == '\n', "ends in a newline");

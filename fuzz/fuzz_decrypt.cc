@@ -22,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<TokenContents> contents = read_token(token);
   const bool fresh = contents && is_fresh(contents->stamp, lifetime, now);
   fuzz::check(id.has_value() == fresh, "accepted exactly when well formed and fresh");
+  const TokenReport report = inspect_token(token, lifetime, now);
+  fuzz::check((report.verdict == Verdict::fresh) == fresh, "inspect_token agrees");
+  fuzz::check(report.id == (contents ? std::optional<std::string>(contents->id) : std::nullopt),
+              "inspect_token reads the same id");
   if (!id) return 0;
 
   fuzz::check(*id == contents->id, "the id is the one the token carries");

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "idstamp/version.h"
 #include "token/scramble.h"
 #include "token/token_codec.h"
 #include "token/token_layout.h"
@@ -85,6 +86,16 @@ TEST(ScanArguments, LifetimeValues) {
     EXPECT_EQ(scan_arguments({"-t", c.value}).lifetime, c.lifetime) << '"' << c.value << '"';
 }
 
+// A number sets the lifetime only as the value of -t, wherever else it stands.
+TEST(ScanArguments, NumbersElsewhereLeaveTheLifetime) {
+  const Args cases[] = {
+      {"-i", "5", "-d"},       {"5", "-i", "X", "-d"},  {"-i", "X", "-d", "5"},
+      {"-c", "7", "-i", "X"},  {"-T", "5", "-i", "X"},  {"-t5", "-i", "X"},
+      {"--t", "5", "-i", "X"}, {"-d", "-i", "-5"},      {"-i", "X", "-t", "", "9"},
+  };
+  for (const Args& args : cases) EXPECT_EQ(scan_arguments(args).lifetime, 30) << describe(args);
+}
+
 TEST(RunCli, Usage) {
   const Args cases[] = {
       {},
@@ -96,7 +107,11 @@ TEST(RunCli, Usage) {
       {"-i", "X", "-c", "-t", "-5"},
       {"-i", "X", "-d", "-t", "-99999999999"},
   };
-  for (const Args& args : cases) EXPECT_EQ(run_cli(args), usage_text) << describe(args);
+  for (const Args& args : cases) {
+    const CliOutput out = run_cli(args);
+    EXPECT_EQ(out.text, usage_text) << describe(args);
+    EXPECT_EQ(out.status, exit_usage) << describe(args);
+  }
   EXPECT_EQ(usage_text,
             "Usage:\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\n");
 }
@@ -108,7 +123,11 @@ TEST(RunCli, Silence) {
       {"-i", "", "-d"},
       {"-i", "not a token", "-d", "-t", "10"},
   };
-  for (const Args& args : cases) EXPECT_EQ(run_cli(args), "") << describe(args);
+  for (const Args& args : cases) {
+    const CliOutput out = run_cli(args);
+    EXPECT_EQ(out.text, "") << describe(args);
+    EXPECT_EQ(out.status, exit_ok) << describe(args);
+  }
 }
 
 // The token an output line carries, whatever the clock read.
@@ -129,15 +148,35 @@ TEST(RunCli, Crypt) {
       {{"-i", "X", "-c", "-t", "abc"}, "X"},
       {{"-i", "id with spaces 123", "-c"}, "id with spaces 123"},
   };
-  for (const auto& c : cases) EXPECT_EQ(id_in(run_cli(c.args)), c.id) << describe(c.args);
+  for (const auto& c : cases) {
+    const CliOutput out = run_cli(c.args);
+    EXPECT_EQ(id_in(out.text), c.id) << describe(c.args);
+    EXPECT_EQ(out.status, exit_ok) << describe(c.args);
+  }
 }
 
 TEST(RunCli, DecryptAFreshToken) {
-  const std::string line = run_cli({"-i", "ABC", "-c"});
+  const std::string line = run_cli({"-i", "ABC", "-c"}).text;
   const std::string token = line.substr(0, line.size() - 1);
-  EXPECT_EQ(run_cli({"-i", token, "-d"}), "ABC\n");
-  EXPECT_EQ(run_cli({"-d", "-t", "1", "-i", token}), "ABC\n");
-  EXPECT_EQ(run_cli({"-i", token, "-d", "-t", "x"}), "ABC\n");
+  EXPECT_EQ(run_cli({"-i", token, "-d"}).text, "ABC\n");
+  EXPECT_EQ(run_cli({"-d", "-t", "1", "-i", token}).text, "ABC\n");
+  EXPECT_EQ(run_cli({"-i", token, "-d", "-t", "x"}).text, "ABC\n");
+}
+
+TEST(RunCli, HelpAndVersionOnlyAlone) {
+  const CliOutput help = run_cli({"--help"});
+  EXPECT_EQ(help.status, exit_ok);
+  EXPECT_EQ(help.text.substr(0, usage_text.size()), usage_text);
+  for (const char* option : {"-i", "-c", "-d", "-t", "Exit status"})
+    EXPECT_NE(help.text.find(option, usage_text.size()), std::string::npos) << option;
+  const CliOutput version = run_cli({"--version"});
+  EXPECT_EQ(version.text, "idstamp " IDSTAMP_VERSION_STRING "\n");
+  EXPECT_EQ(version.status, exit_ok);
+  // Anywhere else they are ordinary arguments.
+  EXPECT_EQ(id_in(run_cli({"-i", "--help", "-c"}).text), "--help");
+  EXPECT_EQ(run_cli({"--help", "-c"}).status, exit_usage);
+  EXPECT_EQ(run_cli({"--version", "--help"}).text, usage_text);
+  EXPECT_EQ(run_cli({"--HELP"}).status, exit_usage);
 }
 
 }  // namespace

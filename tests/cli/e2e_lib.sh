@@ -6,6 +6,7 @@
 set -u
 bin=$1
 faketime=${2:-}
+version=${IDSTAMP_VERSION:-}
 wrap=${IDSTAMP_WRAPPER:-}
 [ -n "$faketime" ] && [ -x "$faketime" ] || { echo "faketime not found: skipped"; exit 77; }
 

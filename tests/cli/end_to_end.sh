@@ -8,10 +8,12 @@
 t0=1635640200250  # 2021-10-31 00:30:00.250 UTC, 02:30:00.250 summer time in Berlin
 
 # Usage and silence.
-expect "no arguments" 0 "$usage" UTC $t0
-expect "no mode" 0 "$usage" UTC $t0 -i X
-expect "no id" 0 "$usage" UTC $t0 -c
-expect "lifetime 0" 0 "$usage" UTC $t0 -i X -c -t 0
+expect "no arguments" 2 "$usage" UTC $t0
+expect "no mode" 2 "$usage" UTC $t0 -i X
+expect "no id" 2 "$usage" UTC $t0 -c
+expect "lifetime 0" 2 "$usage" UTC $t0 -i X -c -t 0
+expect "lifetime 0 in decrypt mode" 2 "$usage" UTC $t0 -i X -d -t 0
+expect "version" 0 "idstamp $version$nl" UTC $t0 --version
 expect "empty id" 0 "" UTC $t0 -i "" -c
 expect "not a token" 0 "" UTC $t0 -i X -c -d
 
@@ -44,10 +46,33 @@ TZ=UTC $wrap "$bin" -i ABC -c >/dev/full 2>"$work/err"
 [ -s "$work/err" ] && fail "token to a full disk: stderr"
 $wrap "$bin" >/dev/full 2>"$work/err"
 [ $? -eq 1 ] || fail "usage to a full disk: want status 1"
+# A file-size limit is a failed write too, not a death by SIGXFSZ (not
+# under a wrapper, which needs files of its own).
+if [ -z "$wrap" ]; then
+  (ulimit -f 0; TZ=UTC "$bin" -i ABC -c >"$work/limited" 2>"$work/err")
+  [ $? -eq 1 ] || fail "token past a file-size limit: want status 1"
+fi
 $wrap "$bin" -i X -c >&- 2>"$work/err"
 [ $? -eq 1 ] || fail "token to a closed stdout: want status 1"
 [ -s "$work/err" ] && fail "closed stdout: stderr"
 $wrap "$bin" -i X -d >/dev/full 2>"$work/err"
 [ $? -eq 0 ] || fail "nothing to a full disk: want status 0"
+
+# idstamp-inspect on the same clock: the verdict, and its exit status.
+inspect=$(dirname "$bin")/idstamp-inspect
+issue "inspect" UTC $((t0 - 5 * minute)) ABC
+bin=$inspect
+expect "inspect fresh" 0 "id        ABC
+stamp     410896474, 2021-10-31 00:25:00.250 local time
+now       411196474, 2021-10-31 00:30:00.250 local time
+age       5 min 0.000 s
+lifetime  30 min
+verdict   fresh
+" UTC $t0 "$token"
+expect "inspect expired, JSON" 1 "{\"verdict\": \"expired\", \"id_hex\": \"414243\", \"id\": \"ABC\", \"stamp\": 410896474, \"now\": 411196474, \"age_ms\": 300000, \"lifetime\": 5, \"reason\": null}
+" UTC $t0 -t 5 --json "$token"
+expect "inspect malformed" 1 "lifetime  30 min
+verdict   malformed: too short
+" UTC $t0 -- -c
 
 finish "end to end"

@@ -25,7 +25,7 @@ run() {
 run
 printf 'Usage:\r\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\r\n' >"$work/want"
 cmp -s "$work/out" "$work/want" || fail "usage text: $(od -c "$work/out" | head -3)"
-[ "$status" -eq 0 ] || fail "usage: status $status"
+[ "$status" -eq 2 ] || fail "usage: status $status"
 
 run -i ABC -c
 [ "$status" -eq 0 ] || fail "crypt: status $status"

@@ -11,7 +11,7 @@ if [ "$library" != - ]; then
   public_c='idstamp_(crypt_id|decrypt_id|crypt_id_at|decrypt_id_at|year_stamp|free|version)'
   public_cxx='idstamp::(is_leap_year|days_in_month|day_number|ticks_from_parts|year_of_ticks'
   public_cxx="$public_cxx|ms_since_year_start|year_stamp_of|local_now_ticks|year_stamp"
-  public_cxx="$public_cxx|crypt_id|decrypt_id)(\\[abi:cxx11\\])?\\("
+  public_cxx="$public_cxx|crypt_id|decrypt_id|inspect_token)(\\[abi:cxx11\\])?\\("
   symbols=$(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
   [ -n "$symbols" ] || { echo "FAIL: no symbols read from $library"; exit 1; }
   extra=$(printf '%s\n' "$symbols" | grep -v -E "^($public_c\$|$public_cxx)")

@@ -206,36 +206,41 @@ TEST(DecryptId, StampResets) {
 TEST(ReadToken, Malformed) {
   const struct {
     const char* what;
+    std::string_view reason;
     std::string token;
   } cases[] = {
-      {"too short", ""},
-      {"too short", "0"},
-      {"too short", "00"},
-      {"length not positive", issued("000ABC0")},
-      {"length not positive", issued("-01ABC0")},
-      {"length not positive", issued("-00ABC0")},
-      {"length not decimal", issued("abcABC0")},
-      {"length not decimal", issued("0x3ABC0")},
-      {"length not decimal", issued("3  ABC0")},
-      {"length not decimal", issued("+-3ABC0")},
-      {"length leaves no stamp", issued("003ABC")},
-      {"length leaves no stamp", issued("005ABC0")},
-      {"length leaves no stamp", issued("999ABC0")},
-      {"stamp not decimal", issued("003ABC+")},
-      {"stamp not decimal", issued("003ABC-")},
-      {"stamp not decimal", issued("003ABC 0x10")},
-      {"stamp not decimal", issued("003ABC+-5")},
-      {"stamp is -1", issued("003ABC-1")},
-      {"stamp is -1", issued("003ABC-0001")},
-      {"zero byte", issued("003A\0C0"s)},
-      {"zero byte", issued("003ABC0\0"s)},
-      {"trailing data", issued("003ABC12x")},
-      {"trailing data", issued("003ABC12 ")},
-      {"trailing data", issued("003ABC1\n")},
+      {"too short", "too short", ""},
+      {"too short", "too short", "0"},
+      {"too short", "too short", "00"},
+      {"length not positive", "bad length field", issued("000ABC0")},
+      {"length not positive", "bad length field", issued("-01ABC0")},
+      {"length not positive", "bad length field", issued("-00ABC0")},
+      {"length not decimal", "bad length field", issued("abcABC0")},
+      {"length not decimal", "bad length field", issued("0x3ABC0")},
+      {"length not decimal", "bad length field", issued("3  ABC0")},
+      {"length not decimal", "bad length field", issued("+-3ABC0")},
+      {"length leaves no stamp", "no stamp", issued("003ABC")},
+      {"length leaves no stamp", "no stamp", issued("005ABC0")},
+      {"length leaves no stamp", "no stamp", issued("999ABC0")},
+      {"stamp not decimal", "bad stamp", issued("003ABC+")},
+      {"stamp not decimal", "bad stamp", issued("003ABC-")},
+      {"stamp not decimal", "bad stamp", issued("003ABC 0x10")},
+      {"stamp not decimal", "bad stamp", issued("003ABC+-5")},
+      {"stamp is -1", "bad stamp", issued("003ABC-1")},
+      {"stamp is -1", "bad stamp", issued("003ABC-0001")},
+      {"zero byte", "zero byte in the id", issued("003A\0C0"s)},
+      {"zero byte", "bad stamp", issued("003ABC0\0"s)},
+      {"trailing data", "bad stamp", issued("003ABC12x")},
+      {"trailing data", "bad stamp", issued("003ABC12 ")},
+      {"trailing data", "bad stamp", issued("003ABC1\n")},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read_token(c.token), std::nullopt) << c.what << ": " << c.token;
     EXPECT_EQ(decrypt_id(c.token, i32_max, 0), std::nullopt) << c.what;
+    const TokenReport report = inspect_token(c.token, i32_max, 0);
+    EXPECT_EQ(report.verdict, Verdict::malformed) << c.what;
+    EXPECT_EQ(report.reason, c.reason) << c.what << ": " << c.token;
+    EXPECT_FALSE(report.id || report.stamp || report.now || report.age_ms) << c.what;
   }
 }
 
@@ -260,6 +265,48 @@ TEST(ReadToken, LenientNumbers) {
     ASSERT_TRUE(contents) << c.plain;
     EXPECT_EQ(contents->id, c.id);
     EXPECT_EQ(contents->stamp, c.stamp);
+  }
+}
+
+// The verdict and the age at the edges of the window, and against resets.
+TEST(InspectToken, Verdicts) {
+  const std::uint32_t at = 411'196'474;
+  const struct {
+    std::int64_t stamp;  // written into the token as it stands
+    std::int32_t lifetime;
+    std::uint32_t now;
+    Verdict verdict;
+    std::int64_t age_ms;
+  } cases[] = {
+      {at, 30, at, Verdict::fresh, 0},
+      {at, 30, at + 30 * minute - 1, Verdict::fresh, 30 * minute - 1},
+      {at, 30, at + 30 * minute, Verdict::expired, 30 * minute},
+      {at, 30, at - 59'999, Verdict::fresh, -59'999},
+      {at, 30, at - 60'000, Verdict::ahead, -60'000},
+      {at, 1, at + minute, Verdict::expired, minute},
+      {u32_max, 30, 0, Verdict::ahead, -std::int64_t{u32_max}},
+      {0, i32_max, u32_max, Verdict::fresh, u32_max},
+      // A lifetime that is not positive leaves no token fresh.
+      {at, 0, at, Verdict::expired, 0},
+      {at, -5, at - 60'000, Verdict::ahead, -60'000},
+      // Stamps no issuer writes: the age wraps modulo 2^64.
+      {-5, 30, 0, Verdict::fresh, 5},
+      {std::numeric_limits<std::int64_t>::max(), 30, u32_max, Verdict::ahead,
+       std::int64_t{u32_max} - std::numeric_limits<std::int64_t>::max()},
+      {std::numeric_limits<std::int64_t>::min(), 30, 0, Verdict::ahead,
+       std::numeric_limits<std::int64_t>::min()},
+  };
+  for (const auto& c : cases) {
+    const std::string token = issued("003ABC" + std::to_string(c.stamp));
+    const TokenReport r = inspect_token(token, c.lifetime, c.now);
+    EXPECT_EQ(r.verdict, c.verdict) << c.stamp << ' ' << c.lifetime << ' ' << c.now;
+    EXPECT_EQ(r.age_ms, c.age_ms) << c.stamp << ' ' << c.now;
+    EXPECT_EQ(r.id, "ABC");
+    EXPECT_EQ(r.stamp, c.stamp);
+    EXPECT_EQ(r.now, c.now);
+    EXPECT_TRUE(r.reason.empty());
+    EXPECT_EQ(decrypt_id(token, c.lifetime, c.now),
+              c.verdict == Verdict::fresh ? std::optional<std::string>("ABC") : std::nullopt);
   }
 }
 
