@@ -217,7 +217,8 @@ InspectOutput run_inspect(const std::vector<std::string_view>& args, DateTicks n
   const std::optional<InspectSettings> s = scan_inspect_arguments(args);
   if (!s) return {{}, std::string(inspect_usage_text), 2};
   const TokenReport report = inspect_token(s->token, s->lifetime, year_stamp_of(now));
-  return {s->json ? json_report(report, *s) : plain_report(report, *s, now), {},
+  return {s->json ? json_report(report, *s) : plain_report(report, *s, now),
+          {},
           report.verdict == Verdict::fresh ? 0 : 1};
 }
 

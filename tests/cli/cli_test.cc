@@ -89,9 +89,9 @@ TEST(ScanArguments, LifetimeValues) {
 // A number sets the lifetime only as the value of -t, wherever else it stands.
 TEST(ScanArguments, NumbersElsewhereLeaveTheLifetime) {
   const Args cases[] = {
-      {"-i", "5", "-d"},       {"5", "-i", "X", "-d"},  {"-i", "X", "-d", "5"},
-      {"-c", "7", "-i", "X"},  {"-T", "5", "-i", "X"},  {"-t5", "-i", "X"},
-      {"--t", "5", "-i", "X"}, {"-d", "-i", "-5"},      {"-i", "X", "-t", "", "9"},
+      {"-i", "5", "-d"},       {"5", "-i", "X", "-d"}, {"-i", "X", "-d", "5"},
+      {"-c", "7", "-i", "X"},  {"-T", "5", "-i", "X"}, {"-t5", "-i", "X"},
+      {"--t", "5", "-i", "X"}, {"-d", "-i", "-5"},     {"-i", "X", "-t", "", "9"},
   };
   for (const Args& args : cases) EXPECT_EQ(scan_arguments(args).lifetime, 30) << describe(args);
 }

@@ -19,7 +19,8 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed)
 file(RENAME ${WORK_DIR}/installed ${prefix})
-foreach(file bin/idstamp share/man/man1/idstamp.1 include/idstamp/token_codec.h
+foreach(file bin/idstamp bin/idstamp-inspect share/man/man1/idstamp.1
+             share/man/man1/idstamp-inspect.1 include/idstamp/token_codec.h
              include/idstamp/date_ticks.h include/idstamp/idstamp.h include/idstamp/export.h
              include/idstamp/version.h)
   if(NOT EXISTS ${prefix}/${file})
