@@ -20,10 +20,14 @@ ClockReading read_clock() {
   return {ms / 1'000 - unix_epoch_seconds, static_cast<std::int32_t>(ms % 1'000)};
 }
 
-// _localtime64_s refuses readings before 1970 and after 3000-12-31 23:59:59
-// local time; its refusal leaves the fields at -1, which we report the same
-// way whatever the runtime leaves behind.
+// _localtime64_s converts readings from 1970-01-01 00:00:00 UTC to
+// 3001-01-01 07:59:59 UTC (the end of the year 3000 at UTC-8). Given a later
+// one, the runtime calls its invalid-parameter handler, which by default ends
+// the process, so readings outside that range never reach it: they give -1
+// fields, as a refusal by the runtime does.
 LocalFields local_fields(std::int64_t seconds) {
+  constexpr std::int64_t last_convertible = 32'535'244'799;
+  if (seconds < 0 || seconds > last_convertible) return failed_local_fields;
   const __time64_t t = seconds;
   tm local{};
   if (_localtime64_s(&local, &t) != 0) return failed_local_fields;

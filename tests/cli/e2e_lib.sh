@@ -1,14 +1,16 @@
 # Helpers for running the real binary under a frozen clock; sourced by the
-# end-to-end scripts, which are called as: SCRIPT IDSTAMP FAKETIME.
+# end-to-end scripts, which are called as: SCRIPT IDSTAMP LIBFAKETIME, the
+# latter the path of libfaketime.so.1.
 #
 # Exits 77 (skipped) when libfaketime is not installed. IDSTAMP_WRAPPER, when
-# set, is a command line that every run goes through (valgrind, say).
+# set, is a command line that every run goes through (valgrind, say); it
+# passes LD_PRELOAD on to the tool.
 set -u
 bin=$1
-faketime=${2:-}
+libfaketime=${2:-}
 version=${IDSTAMP_VERSION:-}
 wrap=${IDSTAMP_WRAPPER:-}
-[ -n "$faketime" ] && [ -x "$faketime" ] || { echo "faketime not found: skipped"; exit 77; }
+[ -n "$libfaketime" ] && [ -f "$libfaketime" ] || { echo "libfaketime not found: skipped"; exit 77; }
 
 usage='Usage:
 -i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)
@@ -28,13 +30,22 @@ fail() {
 # at ZONE EPOCH_MS ARGS...: runs the tool with the clock frozen at EPOCH_MS
 # (half a millisecond added, as libfaketime reads the fraction as a float),
 # leaving stdout in $work/out, stderr in $work/err and the status in $status.
+#
+# libfaketime is preloaded rather than run through its faketime program, which
+# fails when a killed run has left its semaphore for the same process id. The
+# library itself keeps a semaphore and shared memory named by the process id,
+# removed at exit but left behind when the process execs (as valgrind's
+# launcher script does) or dies; the run's own id is cleared after it.
 at() {
   zone=$1 ms=$2
   shift 2
   frac=$(printf '%03d5' $((ms % 1000)))
-  TZ=$zone FAKETIME_FMT=%s "$faketime" -f "$((ms / 1000)).$frac" $wrap "$bin" "$@" \
-    >"$work/out" 2>"$work/err"
+  TZ=$zone LD_PRELOAD=$libfaketime FAKETIME_FMT=%s FAKETIME="$((ms / 1000)).$frac" \
+    $wrap "$bin" "$@" >"$work/out" 2>"$work/err" &
+  pid=$!
+  wait "$pid"
   status=$?
+  rm -f "/dev/shm/faketime_shm_$pid" "/dev/shm/sem.faketime_sem_$pid"
 }
 
 # expect NAME STATUS STDOUT ZONE EPOCH_MS ARGS...

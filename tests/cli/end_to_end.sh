@@ -2,7 +2,7 @@
 # The real binary under a frozen clock: exact stdout bytes, empty stderr and
 # the exit status, for tokens issued at one moment and checked at another.
 #
-# usage: end_to_end.sh IDSTAMP FAKETIME
+# usage: end_to_end.sh IDSTAMP LIBFAKETIME
 . "$(dirname "$0")/e2e_lib.sh"
 
 t0=1635640200250  # 2021-10-31 00:30:00.250 UTC, 02:30:00.250 summer time in Berlin

@@ -2,7 +2,7 @@
 # Tokens across clock changes and stamp resets, in zones with daylight saving
 # and with odd offsets, at exact epoch milliseconds.
 #
-# usage: time_zones.sh IDSTAMP FAKETIME
+# usage: time_zones.sh IDSTAMP LIBFAKETIME
 . "$(dirname "$0")/e2e_lib.sh"
 
 # Clock going back: issued in the hour before the change, a token is refused

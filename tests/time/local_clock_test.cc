@@ -24,30 +24,36 @@ static void PrintTo(const LocalFields& f, std::ostream* os) {
 
 namespace {
 
-#ifndef _WIN32
 // Puts the process in a time zone for one test and back afterwards.
 class InZone {
  public:
   explicit InZone(const char* zone) {
     if (const char* old = std::getenv("TZ")) saved_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
+    set_zone(zone);
   }
-  ~InZone() {
-    if (saved_) {
-      setenv("TZ", saved_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
+  ~InZone() { set_zone(saved_ ? saved_->c_str() : nullptr); }
   InZone(const InZone&) = delete;
   InZone& operator=(const InZone&) = delete;
 
  private:
+  static void set_zone(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone ? zone : "");  // an empty value removes TZ
+    _tzset();
+#else
+    if (zone) {
+      setenv("TZ", zone, 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+#endif
+  }
+
   std::optional<std::string> saved_;
 };
 
+#ifndef _WIN32
 // A misspelt or missing zone silently means UTC; the local hour at the epoch
 // tells a loaded zone from that.
 void expect_zone_loaded(std::int32_t hour_at_epoch) {
@@ -87,17 +93,46 @@ TEST(LocalFields, ReadingsTheHostCannotConvert) {
 #endif
 
 #ifdef _WIN32
-// The Windows runtime converts readings from 1970 to 3000-12-31 23:59:59
-// local time and refuses the rest; refused readings give -1 fields. These
-// readings lie inside or outside that range in every zone.
+// The runtime calls this where it would otherwise end the process.
+int invalid_parameter_calls = 0;
+void count_invalid_parameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {
+  ++invalid_parameter_calls;
+}
+
+// The Windows runtime converts readings from 1970-01-01 00:00:00 UTC to
+// 3001-01-01 07:59:59 UTC; the rest never reach it and give -1 fields. The
+// zones are the runtime's own TZ notation, with no daylight saving: UTC, and
+// UTC-8, where the last convertible reading is the last second of 3000. Wine
+// refuses a reading out of range quietly; the Windows runtime calls its
+// invalid-parameter handler, so the count of calls shows one reaching it.
 TEST(LocalFields, HostRangeOnWindows) {
-  const std::int64_t year_1971 = 365 * 86'400 + 86'400;
-  EXPECT_EQ(local_fields(year_1971).years_since_1900, 71);
-  EXPECT_EQ(local_fields(32'503'680'000).years_since_1900, 1100);  // 3000-01-01 UTC
-  EXPECT_EQ(local_fields(-1), failed_local_fields);
-  EXPECT_EQ(local_fields(32'535'244'800), failed_local_fields);  // 3001-01-01 08:00 UTC
-  EXPECT_EQ(local_fields(std::numeric_limits<std::int64_t>::max()), failed_local_fields);
-  EXPECT_EQ(local_fields(std::numeric_limits<std::int64_t>::min()), failed_local_fields);
+  constexpr std::int64_t int64_max = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t int64_min = std::numeric_limits<std::int64_t>::min();
+  const struct {
+    const char* zone;
+    std::int64_t seconds;
+    LocalFields local;
+  } cases[] = {
+      {"UTC0", 0, {70, 0, 1, 0, 0, 0}},
+      {"UTC0", 32'535'244'799, {1101, 0, 1, 7, 59, 59}},
+      {"UTC0", -1, failed_local_fields},
+      {"UTC0", 32'535'244'800, failed_local_fields},
+      {"UTC0", int64_max, failed_local_fields},
+      {"UTC0", int64_min, failed_local_fields},
+      {"PST8", 0, {69, 11, 31, 16, 0, 0}},
+      {"PST8", 32'535'244'799, {1100, 11, 31, 23, 59, 59}},
+      {"PST8", -1, failed_local_fields},
+      {"PST8", 32'535'244'800, failed_local_fields},
+  };
+  invalid_parameter_calls = 0;
+  const _invalid_parameter_handler previous =
+      _set_invalid_parameter_handler(count_invalid_parameter);
+  for (const auto& c : cases) {
+    const InZone zone(c.zone);
+    EXPECT_EQ(local_fields(c.seconds), c.local) << c.zone << ' ' << c.seconds;
+  }
+  _set_invalid_parameter_handler(previous);
+  EXPECT_EQ(invalid_parameter_calls, 0);
 }
 #endif
 
