@@ -1,0 +1,81 @@
+#!/bin/sh
+# The Debian packages end to end: builds them from a copy of the tree (with
+# the test suite), builds them again from another folder without it and
+# checks the .deb files are byte-identical, runs lintian (any E: or W:
+# fails), installs the three with apt-get, uses what they install (the tools,
+# the man pages, the completion, a C program through pkg-config and a C++
+# program through find_package), purges them and checks nothing is left.
+# Needs root and the Build-Depends of debian/control.
+#   tests/install/debian_check.sh
+set -eu
+src=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+packages="idstamp libidstamp1 libidstamp-dev"
+fail() { echo "FAIL: $*"; exit 1; }
+
+# build FOLDER [ENV...]: the packages of the tracked files, built in FOLDER.
+build() {
+  dir=$work/$1
+  shift
+  mkdir -p "$dir/idstamp"
+  git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$dir/idstamp" -xf -
+  (cd "$dir/idstamp" && env "$@" dpkg-buildpackage -us -uc -b >"$dir/log" 2>&1) \
+    || { tail -40 "$dir/log"; fail "dpkg-buildpackage in $dir"; }
+}
+build first DEB_BUILD_OPTIONS=
+grep -E 'tests passed|tests failed' "$work/first/log"
+build second-folder DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck
+for deb in "$work"/first/*.deb; do
+  name=$(basename "$deb")
+  cmp -s "$deb" "$work/second-folder/$name" || fail "$name differs between two builds"
+  echo "reproducible: $(sha256sum "$deb" | cut -c1-64) $name"
+done
+
+echo "lintian:"
+lintian --fail-on error,warning --display-info "$work"/first/idstamp_*.changes \
+  || fail "lintian reports an error or a warning"
+
+debs=""
+for p in $packages; do debs="$debs $work/first/${p}_*.deb"; done
+# shellcheck disable=SC2086 # the globs are meant to expand
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $debs >/dev/null
+for p in $packages; do
+  dpkg-query -W -f='${Status}\n' "$p" | grep -q 'install ok installed' || fail "$p not installed"
+done
+
+[ "$(command -v idstamp)" = /usr/bin/idstamp ] || fail "no /usr/bin/idstamp"
+tok=$(idstamp -i ABC -c)
+[ "$(idstamp -i "$tok" -d)" = ABC ] || fail "the installed tool does not check its own token"
+idstamp-inspect "$tok" >/dev/null || fail "idstamp-inspect refuses a fresh token"
+for page in idstamp idstamp-inspect; do
+  warnings=$(MANWIDTH=80 man --warnings "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+  MANWIDTH=80 man "$page" | grep -q "^NAME" || fail "man $page does not render"
+done
+for name in idstamp idstamp-inspect; do
+  bash -c ". /usr/share/bash-completion/completions/$name && complete -p $name" >/dev/null \
+    || fail "no completion for $name"
+done
+
+cc -std=c99 -Wall -Werror "$src/examples/c/main.c" -o "$work/c_consumer" \
+  $(pkg-config --cflags --libs idstamp)
+"$work/c_consumer" "id from C" || fail "the C program against the packages"
+cmake -S "$src/examples/consumer" -B "$work/consumer" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$work/consumer/consumer" "id from C++" || fail "the C++ program against the packages"
+ldd "$work/consumer/consumer" | grep -q 'libidstamp.so.1 => /' \
+  || fail "the C++ program does not use the shared library"
+
+# shellcheck disable=SC2086
+dpkg -L $packages | sort -u >"$work/files"
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq $packages >/dev/null
+while read -r file; do
+  [ -d "$file" ] && continue
+  if [ -e "$file" ] || [ -L "$file" ]; then fail "left after purge: $file"; fi
+done <"$work/files"
+for p in $packages; do
+  dpkg-query -W -f='${db:Status-Abbrev}\n' "$p" 2>/dev/null | grep -q '^ii' && fail "$p still installed"
+done
+echo "Debian packages: built twice alike, lintian clean, installed, used and purged"
