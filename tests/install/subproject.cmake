@@ -4,13 +4,7 @@
 #   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -P subproject.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "failed (${status}): ${ARGV}\n${out}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run.cmake)
 
 function(cached_build_type build)  # sets `type` to the cache's CMAKE_BUILD_TYPE
   file(STRINGS ${build}/CMakeCache.txt line REGEX "^CMAKE_BUILD_TYPE:")
