@@ -23,17 +23,6 @@ inline bool eight_digits(std::uint64_t w) {
   return ((w & high) | (((w + 6 * ones) & high) >> 4)) == 0x33 * ones;
 }
 
-// The number eight digits spell, the first most significant: pairs, then
-// quads, then the whole, each step by one multiply.
-inline std::uint64_t eight_digit_value(std::uint64_t w) {
-  w -= 0x30 * ones;       // each byte [0, 9]
-  w = w * 10 + (w >> 8);  // even bytes [0, 99]
-  constexpr std::uint64_t mask = 0x000000FF000000FFu;
-  return ((w & mask) * (100 + (1'000'000ull << 32)) +
-          ((w >> 16) & mask) * (1 + (10'000ull << 32))) >>
-         32;  // [0, 99999999]
-}
-
 }  // namespace idstamp::words
 
 #endif  // IDSTAMP_WORDS_H
