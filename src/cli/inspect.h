@@ -26,6 +26,9 @@ struct InspectSettings {
 // and may be empty. Nothing otherwise.
 std::optional<InspectSettings> scan_inspect_arguments(const std::vector<std::string_view>& args);
 
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool is_utf8(std::string_view text);
+
 struct InspectOutput {
   std::string out;
   std::string err;

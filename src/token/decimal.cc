@@ -20,8 +20,9 @@ constexpr std::uint64_t max_magnitude[2][2] = {
      std::uint64_t{std::numeric_limits<std::int64_t>::max()} + 1},
 };
 
-// Long texts (a stamp padded with zeros, say) are checked eight bytes a
-// word: a 131072-byte token checks in 60-76 us this way, 165 us byte by byte.
+// Long texts (a stamp padded with zeros, say) are skipped and checked eight
+// bytes a word, here and in skip_zeros: a 131072-byte token checks in 60-76 us
+// this way, 165 us byte by byte.
 bool all_digits(const char* p, const char* end) {
   for (; end - p >= 8; p += 8)
     if (!words::eight_digits(words::load(p))) return false;

@@ -37,9 +37,17 @@ TokenReport inspect(std::string_view token, std::int32_t lifetime, StampSource s
   return report;
 }
 
-std::optional<std::string> id_if_fresh(TokenReport&& report) {
-  if (report.verdict != Verdict::fresh) return std::nullopt;
-  return std::move(report.id);
+// The id of a fresh token; nothing for any other verdict, or when memory
+// runs out on the way.
+template <class Inspect>
+std::optional<std::string> id_if_fresh(Inspect inspect_now) {
+  try {
+    TokenReport report = inspect_now();
+    if (report.verdict != Verdict::fresh) return std::nullopt;
+    return std::move(report.id);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -70,27 +78,23 @@ std::optional<TokenContents> read_token(std::string_view token, std::string_view
     return std::nullopt;
   };
   if (token.size() < 3) return malformed("too short");
-  try {
-    std::string plain(token);
-    scramble_for_check(plain);
-    const std::string_view text = plain;
-    const std::optional<std::int64_t> length = read_decimal(text.substr(0, 3), DecimalWidth::int32);
-    if (!length || *length <= 0) return malformed("bad length field");
-    const auto id_size = static_cast<std::size_t>(*length);  // [1, 999]
-    if (3 + id_size >= text.size()) return malformed("no stamp");
-    // A zero byte in either number already fails its reading.
-    if (text.substr(3, id_size).find('\0') != std::string_view::npos)
-      return malformed("zero byte in the id");
-    const std::optional<std::int64_t> stamp =
-        read_decimal(text.substr(3 + id_size), DecimalWidth::int64);
-    if (!stamp || *stamp == -1) return malformed("bad stamp");
-    // The id moves to the front of the buffer it was decoded in.
-    std::memmove(plain.data(), plain.data() + 3, id_size);
-    plain.resize(id_size);
-    return TokenContents{std::move(plain), *stamp};
-  } catch (const std::bad_alloc&) {
-    return malformed("out of memory");
-  }
+  std::string plain(token);
+  scramble_for_check(plain);
+  const std::string_view text = plain;
+  const std::optional<std::int64_t> length = read_decimal(text.substr(0, 3), DecimalWidth::int32);
+  if (!length || *length <= 0) return malformed("bad length field");
+  const auto id_size = static_cast<std::size_t>(*length);  // [1, 999]
+  if (3 + id_size >= text.size()) return malformed("no stamp");
+  // A zero byte in either number already fails its reading.
+  if (text.substr(3, id_size).find('\0') != std::string_view::npos)
+    return malformed("zero byte in the id");
+  const std::optional<std::int64_t> stamp =
+      read_decimal(text.substr(3 + id_size), DecimalWidth::int64);
+  if (!stamp || *stamp == -1) return malformed("bad stamp");
+  // The id moves to the front of the buffer it was decoded in.
+  std::memmove(plain.data(), plain.data() + 3, id_size);
+  plain.resize(id_size);
+  return TokenContents{std::move(plain), *stamp};
 }
 
 std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
@@ -104,10 +108,6 @@ Verdict judge(std::int64_t age_ms, std::int32_t lifetime) {
   const std::int64_t minutes = age_ms / 60'000;  // toward zero
   if (minutes < 0) return Verdict::ahead;
   return minutes < lifetime ? Verdict::fresh : Verdict::expired;
-}
-
-bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now) {
-  return judge(signed_age(stamp, now), lifetime) == Verdict::fresh;
 }
 
 std::optional<std::string> crypt_id(std::string_view id, std::uint32_t stamp) {
@@ -126,7 +126,7 @@ TokenReport inspect_token(std::string_view token, std::int32_t lifetime) {
 
 std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime,
                                       std::uint32_t now) {
-  return id_if_fresh(inspect_token(token, lifetime, now));
+  return id_if_fresh([&] { return inspect_token(token, lifetime, now); });
 }
 
 std::optional<std::string> crypt_id(std::string_view id) {
@@ -135,7 +135,8 @@ std::optional<std::string> crypt_id(std::string_view id) {
 }
 
 std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime) {
-  return id_if_fresh(inspect_token(token, lifetime));
+  if (lifetime <= 0) return std::nullopt;  // nothing is fresh: no need for the clock
+  return id_if_fresh([&] { return inspect_token(token, lifetime); });
 }
 
 }  // namespace idstamp

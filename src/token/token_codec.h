@@ -78,7 +78,8 @@ struct TokenReport {
 };
 
 // The verdict on `token` for a lifetime of `lifetime` minutes at year stamp
-// `now`, with what could be read from it.
+// `now`, with what could be read from it. Throws std::bad_alloc when memory
+// runs out, the one failure that says nothing about the token.
 IDSTAMP_EXPORT TokenReport inspect_token(std::string_view token, std::int32_t lifetime,
                                          std::uint32_t now);
 

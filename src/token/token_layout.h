@@ -26,7 +26,8 @@ struct TokenContents {
 };
 
 // Unscrambles and parses a token without looking at its age, or nothing
-// when it is malformed; then `why`, when given, names what is wrong.
+// when it is malformed; then `why`, when given, names what is wrong. Throws
+// std::bad_alloc when memory runs out.
 std::optional<TokenContents> read_token(std::string_view token, std::string_view* why = nullptr);
 
 // now - stamp in milliseconds, modulo 2^64, read as a signed number.
@@ -36,9 +37,6 @@ std::int64_t signed_age(std::int64_t stamp, std::uint32_t now);
 // counted toward zero, against [0, lifetime). A stamp up to 59.999 s ahead
 // still counts as 0 minutes.
 Verdict judge(std::int64_t age_ms, std::int32_t lifetime);
-
-// Whether a token stamped `stamp` is fresh when the year stamp reads `now`.
-bool is_fresh(std::int64_t stamp, std::int32_t lifetime, std::uint32_t now);
 
 }  // namespace idstamp
 

@@ -82,10 +82,17 @@ int main(void) {
   token = idstamp_crypt_id("through the clock");
   expect(token != NULL, "crypt now");
   expect(is_text(idstamp_decrypt_id(token, 30), "through the clock"), "decrypt now");
-  /* The clock's stamp is the one crypt_id wrote a moment ago. */
-  expect(is_text(idstamp_decrypt_id_at(token, 1, idstamp_year_stamp()), "through the clock"),
-         "year stamp of the clock");
   idstamp_free(token);
+  /* The clock's stamp is the one crypt_id wrote a moment ago (issued once
+     more should a stamp reset fall in between). */
+  for (i = 0; i < 2; ++i) {
+    token = idstamp_crypt_id("through the clock");
+    id = idstamp_decrypt_id_at(token, 1, idstamp_year_stamp());
+    idstamp_free(token);
+    if (id != NULL) break;
+  }
+  expect(id != NULL && strcmp(id, "through the clock") == 0, "year stamp of the clock");
+  idstamp_free(id);
 
   /* The library is the version its headers say. */
   snprintf(version, sizeof version, "%d.%d.%d", IDSTAMP_VERSION_MAJOR, IDSTAMP_VERSION_MINOR,

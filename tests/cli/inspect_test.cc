@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "idstamp/version.h"
 #include "token/scramble.h"
 #include "token/token_codec.h"
 
@@ -145,9 +146,57 @@ TEST(RunInspect, UsageHelpVersion) {
   }
   const InspectOutput help = run_inspect({"--help"}, now);
   EXPECT_EQ(help.out.substr(0, inspect_usage_text.size()), inspect_usage_text);
+  for (const char* option : {"-t MINUTES", "--json", "--", "Exit status"})
+    EXPECT_NE(help.out.find(option, inspect_usage_text.size()), std::string::npos) << option;
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(run_inspect({"--version"}, now).out.substr(0, 16), "idstamp-inspect ");
+  EXPECT_EQ(run_inspect({"--version"}, now).out, "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
   EXPECT_EQ(run_inspect({"--help", "T"}, now).status, 2);
+}
+
+// An independent reading of UTF-8: decode each sequence to its code point,
+// then ask whether that code point needs exactly this many bytes and is a
+// scalar value.
+bool decodes_as_utf8(std::string_view text) {
+  static constexpr std::uint32_t least[4] = {0, 0x80, 0x800, 0x10000};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t more = lead < 0x80           ? 0
+                             : (lead >> 5) == 0x6  ? 1
+                             : (lead >> 4) == 0xE  ? 2
+                             : (lead >> 3) == 0x1E ? 3
+                                                   : 4;
+    if (more == 4 || text.size() - i - 1 < more) return false;
+    std::uint32_t code = lead & (0x7Fu >> more);
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next >> 6) != 0x2) return false;
+      code = code << 6 | (next & 0x3Fu);
+    }
+    if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += 1 + more;
+  }
+  return true;
+}
+
+// Every text of one to three bytes, and every four-byte sequence with a lead
+// byte of F0 to F7.
+TEST(IsUtf8, AgreesWithDecodingEveryShortText) {
+  std::string text;
+  const auto agree = [&text] { return is_utf8(text) == decodes_as_utf8(text); };
+  std::size_t disagreements = 0;
+  for (std::size_t size = 1; size <= 3; ++size) {
+    text.assign(size, '\0');
+    for (std::uint32_t n = 0; n < (1u << (8 * size)); ++n) {
+      for (std::size_t k = 0; k < size; ++k) text[k] = static_cast<char>(n >> (8 * k) & 0xFF);
+      if (!agree()) ++disagreements;
+    }
+  }
+  for (std::uint32_t n = 0; n < (8u << 18); ++n) {
+    text = {static_cast<char>(0xF0 + (n >> 18)), static_cast<char>(0x80 | (n >> 12 & 0x3F)),
+            static_cast<char>(0x80 | (n >> 6 & 0x3F)), static_cast<char>(0x80 | (n & 0x3F))};
+    if (!agree()) ++disagreements;
+  }
+  EXPECT_EQ(disagreements, 0u);
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST(RoundTrip, ThroughTheClock) {
   EXPECT_EQ(decrypt_id("5109", 30), std::nullopt);
 }
 
-TEST(IsFresh, AcceptanceWindow) {
+TEST(Judge, AcceptanceWindow) {
   const struct {
     std::int64_t stamp;
     std::int32_t lifetime;
@@ -159,7 +159,7 @@ TEST(IsFresh, AcceptanceWindow) {
       {1'000, std::numeric_limits<std::int32_t>::min(), 1'000, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(is_fresh(c.stamp, c.lifetime, c.now), c.fresh)
+    EXPECT_EQ(judge(signed_age(c.stamp, c.now), c.lifetime) == Verdict::fresh, c.fresh)
         << c.stamp << ' ' << c.lifetime << ' ' << c.now;
 }
 

@@ -128,6 +128,7 @@ class Reader {
 };
 
 std::string unhex(const std::string& hex) {
+  EXPECT_EQ(hex.size() % 2, 0u) << "odd hex: " << hex;
   std::string bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
     bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
