@@ -25,7 +25,11 @@ constexpr std::string_view help_text =
     "Exit status: 0 for a fresh token, 1 for any other verdict or a failed\n"
     "write, 2 for a usage error.\n";
 
-constexpr char hex_digits[] = "0123456789abcdef";
+// Appends the byte's two lower-case hex digits.
+void append_hex(std::string& out, unsigned char b) {
+  constexpr char hex_digits[] = "0123456789abcdef";
+  out.append(1, hex_digits[b >> 4]).append(1, hex_digits[b & 15]);
+}
 
 // The id as a person reads it: printable ASCII as it is, a backslash
 // doubled, every other byte as \xHH.
@@ -38,7 +42,7 @@ std::string escaped(std::string_view bytes) {
     } else if (b >= 0x20 && b < 0x7F) {
       out += c;
     } else {
-      out.append("\\x").append(1, hex_digits[b >> 4]).append(1, hex_digits[b & 15]);
+      append_hex(out.append("\\x"), b);
     }
   }
   return out;
@@ -48,7 +52,7 @@ std::string hex(std::string_view bytes) {
   std::string out;
   for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    out.append(1, hex_digits[b >> 4]).append(1, hex_digits[b & 15]);
+    append_hex(out, b);
   }
   return out;
 }
@@ -61,7 +65,7 @@ std::string json_string(std::string_view text) {
     if (c == '"' || c == '\\') {
       out.append(1, '\\').append(1, c);
     } else if (b < 0x20) {
-      out.append("\\u00").append(1, hex_digits[b >> 4]).append(1, hex_digits[b & 15]);
+      append_hex(out.append("\\u00"), b);
     } else {
       out += c;
     }

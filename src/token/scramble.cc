@@ -67,7 +67,8 @@ static_assert(is_digit_permutation(IDSTAMP_DIGIT_MAP),
 constexpr MapPieces encode_pieces = split(map_of(IDSTAMP_DIGIT_MAP));
 constexpr MapPieces decode_pieces = split(inverse_of(join(encode_pieces)));
 
-static_assert(inverts(join(decode_pieces), join(encode_pieces)), "decode_map must undo encode_map");
+static_assert(inverts(join(decode_pieces), join(encode_pieces)),
+              "the decoding map must undo the encoding map");
 
 using ByteTable = std::array<char, 256>;
 
