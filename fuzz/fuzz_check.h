@@ -17,6 +17,14 @@ inline void check(bool holds, const char* what) {
   std::abort();
 }
 
+// The acceptance window for a stamp an issuer writes, [0, 2^32): a token is
+// fresh exactly when -60000 < now - stamp < lifetime * 60000 milliseconds,
+// and never for a lifetime that is not positive.
+inline bool in_window(std::int64_t stamp, std::uint32_t now, std::int32_t lifetime) {
+  const std::int64_t elapsed = std::int64_t{now} - stamp;
+  return lifetime > 0 && elapsed > -60'000 && elapsed < std::int64_t{lifetime} * 60'000;
+}
+
 // Reads fixed-size values off the front of the input, zero past its end.
 class Input {
  public:

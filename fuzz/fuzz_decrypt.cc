@@ -1,14 +1,16 @@
-// Arbitrary token bytes, lifetime and now stamp: decrypt_id must agree with
-// inspect_token and with the acceptance window, and an accepted token must
-// be one that issuing its id at its stamp would give back.
+// Arbitrary token bytes, lifetime and now stamp: the in-place reading must
+// agree with reading the plain text the format's own steps give, decrypt_id
+// with inspect_token and the C interface, the verdict with the acceptance
+// window, and an accepted token must be one that issuing its id at its stamp
+// would give back.
 #include <limits>
 #include <string>
 
 #include "fuzz_check.h"
+#include "idstamp/idstamp.h"
+#include "idstamp/token_codec.h"
 #include "token/decimal.h"
-#include "token/scramble.h"
-#include "token/token_codec.h"
-#include "token/token_layout.h"
+#include "token/reference.h"
 
 using namespace idstamp;
 
@@ -19,47 +21,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view token = in.rest();
 
   const std::optional<std::string> id = decrypt_id(token, lifetime, now);
-  const std::optional<TokenContents> contents = read_token(token);
   const TokenReport report = inspect_token(token, lifetime, now);
   const bool fresh = report.verdict == Verdict::fresh;
   fuzz::check(id.has_value() == fresh, "decrypt_id accepts exactly the fresh tokens");
-  fuzz::check(report.id == (contents ? std::optional<std::string>(contents->id) : std::nullopt),
-              "inspect_token reads the id the token carries");
-  // For the stamps an issuer writes, the window on its own terms: accepted
-  // exactly when -60000 < now - stamp < lifetime * 60000, and never for a
-  // lifetime that is not positive.
-  if (contents && contents->stamp >= 0 && contents->stamp <= 0xFFFFFFFF) {
-    const std::int64_t elapsed = std::int64_t{now} - contents->stamp;
-    const bool in_window = elapsed > -60'000 && elapsed < std::int64_t{lifetime} * 60'000;
-    fuzz::check(fresh == (lifetime > 0 && in_window), "the acceptance window");
-  }
-  if (!id) return 0;
-
-  fuzz::check(*id == contents->id, "the id is the one the token carries");
-  fuzz::check(!id->empty() && id->size() <= max_id_length, "id length in [1, 999]");
-  fuzz::check(id->find('\0') == std::string::npos, "no zero byte in an id");
+  fuzz::check(!fresh || report.id == id, "decrypt_id gives the id inspect_token reads");
 
   // The plain token is the length field, the id and the stamp, back to back.
-  std::string plain(token);
-  scramble_for_check(plain);
+  const std::string plain = reference::plain_of(std::string(token));
   const std::string_view fields = plain;
-  fuzz::check(read_decimal(fields.substr(0, 3), DecimalWidth::int32) ==
-                  static_cast<std::int64_t>(id->size()),
-              "length field gives the id's length");
-  fuzz::check(fields.substr(3, id->size()) == *id, "id follows the length field");
-  fuzz::check(read_decimal(fields.substr(3 + id->size()), DecimalWidth::int64) == contents->stamp,
-              "stamp follows the id");
+  std::optional<std::int64_t> length;
+  std::optional<std::int64_t> stamp;
+  if (fields.size() >= 3) length = read_decimal(fields.substr(0, 3), DecimalWidth::int32);
+  const auto id_size = static_cast<std::size_t>(length && *length > 0 ? *length : 0);
+  if (id_size > 0 && 3 + id_size < fields.size() &&
+      fields.substr(3, id_size).find('\0') == std::string_view::npos)
+    stamp = read_decimal(fields.substr(3 + id_size), DecimalWidth::int64);
+  if (stamp == -1) stamp.reset();
+  fuzz::check(report.id.has_value() == stamp.has_value(), "parses exactly when the fields read");
+  if (stamp) {
+    fuzz::check(*report.id == fields.substr(3, id_size), "the id follows the length field");
+    fuzz::check(report.stamp == stamp, "the stamp follows the id");
+  }
+
+  if (token.find('\0') == std::string_view::npos) {
+    idstamp_report c;
+    const std::string text(token);
+    fuzz::check(idstamp_inspect_at(text.c_str(), lifetime, now, &c) ==
+                    static_cast<idstamp_verdict>(report.verdict),
+                "the C interface gives the same verdict");
+    fuzz::check((c.parsed != 0) == stamp.has_value() &&
+                    (!stamp || (std::string_view(c.id, c.id_length) == *report.id &&
+                                c.stamp == *stamp && c.age_ms == report.age_ms)),
+                "the C interface reads the same fields");
+  }
+
+  if (stamp && *stamp >= 0 && *stamp <= 0xFFFFFFFF)
+    fuzz::check(fresh == fuzz::in_window(*stamp, now, lifetime), "the acceptance window");
+  if (!id) return 0;
 
   // Issuing the id again at its stamp gives a token that is just as fresh,
   // and the very same token when this one was written in the issued form.
-  const std::int64_t stamp = contents->stamp;
-  if (stamp < 0 || stamp > std::numeric_limits<std::uint32_t>::max()) return 0;
-  const std::optional<std::string> again = crypt_id(*id, static_cast<std::uint32_t>(stamp));
+  if (*stamp < 0 || *stamp > std::numeric_limits<std::uint32_t>::max()) return 0;
+  const std::optional<std::string> again = crypt_id(*id, static_cast<std::uint32_t>(*stamp));
   fuzz::check(again.has_value(), "an accepted id can be issued");
   fuzz::check(decrypt_id(*again, lifetime, now) == id, "the re-issued token is accepted too");
   std::string canonical = std::to_string(id->size());
   canonical.insert(0, 3 - canonical.size(), '0');
-  canonical += *id + std::to_string(stamp);
+  canonical += *id + std::to_string(*stamp);
   fuzz::check((plain == canonical) == (*again == token), "re-issues to the same token");
   return 0;
 }

@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
+#include "idstamp/date_ticks.h"
 #include "idstamp/version.h"
 #include "token/decimal.h"
-#include "token/token_codec.h"
 
 namespace idstamp {
 
@@ -19,11 +19,12 @@ constexpr std::string_view help_text =
     "\n"
     "A refused token or an empty id prints nothing.\n"
     "Exit status: 0 when the token, the id or nothing was printed, 1 when the\n"
-    "output could not be written, 2 when the usage text was printed.\n";
+    "output could not be written or memory ran out, 2 when the usage text was\n"
+    "printed.\n";
 
 }  // namespace
 
-Settings scan_arguments(const std::vector<std::string_view>& args) {
+Settings scan_arguments(Args args) {
   Settings s;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -45,19 +46,37 @@ Settings scan_arguments(const std::vector<std::string_view>& args) {
   return s;
 }
 
-CliOutput run_cli(const std::vector<std::string_view>& args) {
-  if (args.size() == 1 && args[0] == "--help")
-    return {std::string(usage_text).append(help_text), exit_ok};
-  if (args.size() == 1 && args[0] == "--version")
-    return {"idstamp " IDSTAMP_VERSION_STRING "\n", exit_ok};
+CliOutput run_cli(Args args) {
+  CliOutput out;
+  if (args.size() == 1 && args[0] == "--help") {
+    out.text.append(usage_text).append(help_text);
+    return out;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    out.text.append("idstamp " IDSTAMP_VERSION_STRING "\n");
+    return out;
+  }
   const Settings s = scan_arguments(args);
-  if (!s.id || s.mode == Mode::none || s.lifetime <= 0)
-    return {std::string(usage_text), exit_usage};
-  std::optional<std::string> result =
-      s.mode == Mode::crypt ? crypt_id(*s.id) : decrypt_id(*s.id, s.lifetime);
-  if (!result) return {};
-  *result += '\n';
-  return {std::move(*result), exit_ok};
+  if (!s.id || s.mode == Mode::none || s.lifetime <= 0) {
+    out.text.append(usage_text);
+    out.status = exit_usage;
+    return out;
+  }
+  if (s.mode == Mode::crypt) {
+    if (!is_valid_id(*s.id)) return out;  // without reading the clock
+    char* const at = out.text.tail(max_token_length + 1);
+    const std::size_t n = issue_token(at, max_token_length, *s.id, year_stamp());
+    at[n] = '\n';
+    out.text.grow(n + 1);
+    return out;
+  }
+  char id[max_id_length + 1];
+  Check check;
+  if (!read_token(*s.id, id, check)) return out;
+  judge(check, s.lifetime, year_stamp());
+  if (check.verdict == Verdict::fresh)
+    out.text.append(std::string_view(id, check.id_length)).append('\n');
+  return out;
 }
 
 }  // namespace idstamp

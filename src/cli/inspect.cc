@@ -1,16 +1,14 @@
 #include "cli/inspect.h"
 
-#include <cinttypes>
-#include <cstdio>
-#include <cstdlib>
-
 #include "idstamp/version.h"
+#include "time/calendar.h"
 #include "token/decimal.h"
-#include "token/token_codec.h"
 
 namespace idstamp {
 
 namespace {
+
+using Report = InspectOutput::Text;
 
 constexpr std::string_view help_text =
     "\n"
@@ -22,133 +20,128 @@ constexpr std::string_view help_text =
     "  --json      print one JSON object instead of lines\n"
     "  --          end the options, for a token that begins with '-'\n"
     "\n"
-    "Exit status: 0 for a fresh token, 1 for any other verdict or a failed\n"
-    "write, 2 for a usage error.\n";
+    "Exit status: 0 for a fresh token, 1 for any other verdict, a failed write\n"
+    "or no memory, 2 for a usage error.\n";
 
-// Appends the byte's two lower-case hex digits.
-void append_hex(std::string& out, unsigned char b) {
+void append_hex(Report& out, unsigned char b) {
   constexpr char hex_digits[] = "0123456789abcdef";
-  out.append(1, hex_digits[b >> 4]).append(1, hex_digits[b & 15]);
+  out.append(hex_digits[b >> 4]).append(hex_digits[b & 15]);
 }
 
 // The id as a person reads it: printable ASCII as it is, a backslash
 // doubled, every other byte as \xHH.
-std::string escaped(std::string_view bytes) {
-  std::string out;
+void append_escaped(Report& out, std::string_view bytes) {
   for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
     if (b == '\\') {
-      out += "\\\\";
+      out.append("\\\\");
     } else if (b >= 0x20 && b < 0x7F) {
-      out += c;
+      out.append(c);
     } else {
       append_hex(out.append("\\x"), b);
     }
   }
-  return out;
-}
-
-std::string hex(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    append_hex(out, b);
-  }
-  return out;
 }
 
 // A JSON string of valid UTF-8 text.
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
+void append_json_string(Report& out, std::string_view text) {
+  out.append('"');
   for (const char c : text) {
     const auto b = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
-      out.append(1, '\\').append(1, c);
+      out.append('\\').append(c);
     } else if (b < 0x20) {
       append_hex(out.append("\\u00"), b);
     } else {
-      out += c;
+      out.append(c);
     }
   }
-  return out + "\"";
+  out.append('"');
 }
 
-template <class T>
-std::string json_number(const std::optional<T>& value) {
-  return value ? std::to_string(*value) : "null";
+// v in at least `width` digits, zero-padded; v >= 0.
+void append_padded(Report& out, std::int64_t v, int width) {
+  for (std::int64_t limit = 10; --width > 0; limit *= 10)
+    if (v < limit) out.append('0');
+  out.number(v);
 }
 
 // "-59.999 s", "29 min 59.999 s".
-std::string duration(std::int64_t ms) {
+void append_duration(Report& out, std::int64_t ms) {
   const std::uint64_t magnitude =
       ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
-  const std::uint64_t minutes = magnitude / 60'000;
-  const std::uint64_t seconds = magnitude / 1'000 % 60;
-  char text[64];
-  if (minutes == 0) {
-    (void)std::snprintf(text, sizeof text, "%s%" PRIu64 ".%03" PRIu64 " s", ms < 0 ? "-" : "",
-                        seconds, magnitude % 1'000);
-  } else {
-    (void)std::snprintf(text, sizeof text, "%s%" PRIu64 " min %" PRIu64 ".%03" PRIu64 " s",
-                        ms < 0 ? "-" : "", minutes, seconds, magnitude % 1'000);
-  }
-  return text;
-}
-
-// The local date-time `ms` milliseconds after the start of `year`, which
-// the caller keeps within the year.
-std::string local_time(std::int32_t year, std::int64_t ms) {
-  std::int64_t day = ms / milliseconds_per_day;  // [0, 365]
-  std::int32_t month = 1;
-  while (month < 12 && day >= days_in_month(year, month)) day -= days_in_month(year, month++);
-  const std::int64_t in_day = ms % milliseconds_per_day;
-  char text[64];
-  (void)std::snprintf(text, sizeof text,
-                      "%04" PRId32 "-%02" PRId32 "-%02" PRId64 " %02" PRId64 ":%02" PRId64
-                      ":%02" PRId64 ".%03" PRId64 " local time",
-                      year, month, day + 1, in_day / 3'600'000, in_day / 60'000 % 60,
-                      in_day / 1'000 % 60, in_day % 1'000);
-  return text;
+  if (ms < 0) out.append('-');
+  if (magnitude >= 60'000) out.number(magnitude / 60'000).append(" min ");
+  out.number(magnitude / 1'000 % 60).append('.');
+  append_padded(out, static_cast<std::int64_t>(magnitude % 1'000), 3);
+  out.append(" s");
 }
 
 // When a token of age `age` was issued, by the local clock at `now`: the
 // moment its stamp names in the clock's own cycle of the year stamp.
-std::string issued_at(DateTicks now, std::int64_t age) {
+void append_issued_at(Report& out, DateTicks now, std::int64_t age) {
   const std::int32_t year = year_of_ticks(now);
   const std::int64_t into_year = ms_since_year_start(now);
   const std::int64_t year_ms = (is_leap_year(year) ? 366 : 365) * milliseconds_per_day;
-  if (age > into_year || age <= into_year - year_ms) return "not within this year";
-  return local_time(year, into_year - age);
+  if (age > into_year || age <= into_year - year_ms) {
+    out.append("not within this year");
+    return;
+  }
+  const std::int64_t start = std::int64_t{day_number(year, 1, 1)} * milliseconds_per_day;
+  const DateParts p =
+      parts_of_ticks(static_cast<DateTicks>((start + into_year - age) * ticks_per_millisecond));
+  append_padded(out, p.year, 4);
+  append_padded(out.append('-'), p.month, 2);
+  append_padded(out.append('-'), p.day, 2);
+  append_padded(out.append(' '), p.hour, 2);
+  append_padded(out.append(':'), p.minute, 2);
+  append_padded(out.append(':'), p.second, 2);
+  append_padded(out.append('.'), p.millisecond, 3);
+  out.append(" local time");
 }
 
-std::string plain_report(const TokenReport& r, const InspectSettings& s, DateTicks now) {
-  std::string out;
-  const auto line = [&out](std::string_view name, const std::string& value) {
-    out.append(name).append(10 - name.size(), ' ').append(value).append("\n");
-  };
-  if (r.id && r.stamp && r.now && r.age_ms) {
-    line("id", escaped(*r.id));
-    line("stamp", std::to_string(*r.stamp) + ", " + issued_at(now, *r.age_ms));
-    line("now", std::to_string(*r.now) + ", " + issued_at(now, 0));
-    line("age", duration(*r.age_ms));
-  }
-  line("lifetime", std::to_string(s.lifetime) + " min");
-  std::string verdict(verdict_name(r.verdict));
-  if (!r.reason.empty()) verdict.append(": ").append(r.reason);
-  line("verdict", verdict);
+Report& line(Report& out, std::string_view name) {
+  out.append(name);
+  for (std::size_t i = name.size(); i < 10; ++i) out.append(' ');
   return out;
 }
 
-std::string json_report(const TokenReport& r, const InspectSettings& s) {
-  std::string out = "{\"verdict\": " + json_string(verdict_name(r.verdict));
-  out += ", \"id_hex\": " + (r.id ? json_string(hex(*r.id)) : "null");
-  if (r.id && is_utf8(*r.id)) out += ", \"id\": " + json_string(*r.id);
-  out += ", \"stamp\": " + json_number(r.stamp);
-  out += ", \"now\": " + json_number(r.now);
-  out += ", \"age_ms\": " + json_number(r.age_ms);
-  out += ", \"lifetime\": " + std::to_string(s.lifetime);
-  out += ", \"reason\": " + (r.reason.empty() ? "null" : json_string(r.reason));
-  return out + "}\n";
+void plain_report(Report& out, const Check& c, std::string_view id, const InspectSettings& s,
+                  DateTicks now) {
+  if (c.parsed) {
+    append_escaped(line(out, "id"), id);
+    append_issued_at(line(out.append('\n'), "stamp").number(c.stamp).append(", "), now, c.age_ms);
+    append_issued_at(line(out.append('\n'), "now").number(c.now).append(", "), now, 0);
+    append_duration(line(out.append('\n'), "age"), c.age_ms);
+    out.append('\n');
+  }
+  line(out, "lifetime").number(s.lifetime).append(" min\n");
+  line(out, "verdict").append(verdict_name(c.verdict));
+  if (!c.parsed) out.append(": ").append(c.reason);
+  out.append('\n');
+}
+
+void json_report(Report& out, const Check& c, std::string_view id, const InspectSettings& s) {
+  out.append("{\"verdict\": \"").append(verdict_name(c.verdict)).append('"');
+  if (c.parsed) {
+    out.append(", \"id_hex\": \"");
+    for (const char b : id) append_hex(out, static_cast<unsigned char>(b));
+    out.append('"');
+    if (is_utf8(id)) append_json_string(out.append(", \"id\": "), id);
+    out.append(", \"stamp\": ").number(c.stamp);
+    out.append(", \"now\": ").number(c.now);
+    out.append(", \"age_ms\": ").number(c.age_ms);
+  } else {
+    out.append(", \"id_hex\": null, \"stamp\": null, \"now\": null, \"age_ms\": null");
+  }
+  out.append(", \"lifetime\": ").number(s.lifetime);
+  out.append(", \"reason\": ");
+  if (c.parsed) {
+    out.append("null");
+  } else {
+    append_json_string(out, c.reason);
+  }
+  out.append("}\n");
 }
 
 }  // namespace
@@ -187,7 +180,7 @@ bool is_utf8(std::string_view text) {
   return true;
 }
 
-std::optional<InspectSettings> scan_inspect_arguments(const std::vector<std::string_view>& args) {
+std::optional<InspectSettings> scan_inspect_arguments(Args args) {
   InspectSettings s;
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
@@ -214,17 +207,33 @@ std::optional<InspectSettings> scan_inspect_arguments(const std::vector<std::str
   return s;
 }
 
-InspectOutput run_inspect(const std::vector<std::string_view>& args, DateTicks now) {
-  if (args.size() == 1 && args[0] == "--help")
-    return {std::string(inspect_usage_text).append(help_text), {}, 0};
-  if (args.size() == 1 && args[0] == "--version")
-    return {"idstamp-inspect " IDSTAMP_VERSION_STRING "\n", {}, 0};
+InspectOutput run_inspect(Args args, DateTicks now) {
+  InspectOutput out;
+  if (args.size() == 1 && args[0] == "--help") {
+    out.out.append(inspect_usage_text).append(help_text);
+    return out;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    out.out.append("idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
+    return out;
+  }
   const std::optional<InspectSettings> s = scan_inspect_arguments(args);
-  if (!s) return {{}, std::string(inspect_usage_text), 2};
-  const TokenReport report = inspect_token(s->token, s->lifetime, year_stamp_of(now));
-  return {s->json ? json_report(report, *s) : plain_report(report, *s, now),
-          {},
-          report.verdict == Verdict::fresh ? 0 : 1};
+  if (!s) {
+    out.err = inspect_usage_text;
+    out.status = 2;
+    return out;
+  }
+  char id[max_id_length + 1];
+  Check check;
+  if (read_token(s->token, id, check)) judge(check, s->lifetime, year_stamp_of(now));
+  const std::string_view id_text(id, check.id_length);
+  if (s->json) {
+    json_report(out.out, check, id_text, *s);
+  } else {
+    plain_report(out.out, check, id_text, *s, now);
+  }
+  out.status = check.verdict == Verdict::fresh ? 0 : 1;
+  return out;
 }
 
 }  // namespace idstamp

@@ -1,6 +1,8 @@
-#include "time/date_ticks.h"
+#include "idstamp/date_ticks.h"
 
 #include <cstddef>
+
+#include "time/calendar.h"
 
 namespace idstamp {
 
@@ -74,6 +76,27 @@ std::int64_t ms_since_year_start(DateTicks t) {
 
 std::uint32_t year_stamp_of(DateTicks t) {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms_since_year_start(t)));
+}
+
+DateParts parts_of_ticks(DateTicks t) {
+  constexpr auto last = std::int64_t{3'155'378'975'999'990'000} / ticks_per_millisecond;
+  std::int64_t ms = tick_count(t) / ticks_per_millisecond;  // [0, 2^62 / 10^4]
+  if (ms > last) ms = last;                                 // [0, 315537897599999]
+  const std::int32_t year = year_of_ticks(static_cast<DateTicks>(ms * ticks_per_millisecond));
+  std::int64_t in_year = ms - std::int64_t{day_number(year, 1, 1)} * milliseconds_per_day;
+  auto day_of_year = static_cast<std::int32_t>(in_year / milliseconds_per_day);  // [0, 365]
+  const std::int64_t in_day = in_year % milliseconds_per_day;                    // [0, 86399999]
+  std::int32_t month = 1;
+  while (month < 12 && day_of_year >= days_in_month(year, month))
+    day_of_year -= days_in_month(year, month++);  // [0, 30] at the end
+  const auto in_day32 = static_cast<std::int32_t>(in_day);
+  return {year,
+          month,
+          day_of_year + 1,
+          in_day32 / 3'600'000,    // [0, 23]
+          in_day32 / 60'000 % 60,  // [0, 59]
+          in_day32 / 1'000 % 60,   // [0, 59]
+          in_day32 % 1'000};       // [0, 999]
 }
 
 }  // namespace idstamp

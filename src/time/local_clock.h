@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "time/date_ticks.h"
+#include "idstamp/date_ticks.h"
 
 namespace idstamp {
 

@@ -20,9 +20,13 @@ constexpr std::uint64_t max_magnitude[2][2] = {
      std::uint64_t{std::numeric_limits<std::int64_t>::max()} + 1},
 };
 
+// Past leading zeros, at most 19 significant digits fit in 64 unsigned bits;
+// any more pass every limit, and then need only be digits.
+constexpr int max_significant = 19;
+
 // Long texts (a stamp padded with zeros, say) are skipped and checked eight
-// bytes a word, here and in skip_zeros: a 131072-byte token checks in 60-76 us
-// this way, 165 us byte by byte.
+// bytes a word, here and in skip_zeros: a 131072-byte token checked in
+// 60-76 us this way, 165 us byte by byte.
 bool all_digits(const char* p, const char* end) {
   for (; end - p >= 8; p += 8)
     if (!words::eight_digits(words::load(p))) return false;
@@ -44,29 +48,66 @@ std::int64_t signed_value(std::uint64_t magnitude, bool negative) {
 
 }  // namespace
 
-std::optional<std::int64_t> read_decimal(std::string_view text, DecimalWidth width) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && is_space(*p)) ++p;
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  if (p == end) return std::nullopt;
-
-  // Past leading zeros, at most 19 significant digits fit in 64 unsigned
-  // bits; any more pass every limit, and then need only be digits.
-  p = skip_zeros(p, end);
-  const std::uint64_t limit = max_magnitude[width == DecimalWidth::int64][negative];
-  if (end - p > 19) {
-    if (!all_digits(p, end)) return std::nullopt;
-    return signed_value(limit, negative);
+void DecimalReader::feed(std::string_view piece) {
+  const char* p = piece.data();
+  const char* const end = p + piece.size();
+  if (stage_ == Stage::space) {
+    while (p != end && is_space(*p)) ++p;
+    if (p == end) return;
+    stage_ = Stage::sign;
+    if (*p == '+' || *p == '-') negative_ = *p++ == '-';
   }
-  std::uint64_t magnitude = 0;  // below 10^19 throughout
-  for (; p != end; ++p) {
+  if (stage_ == Stage::sign || stage_ == Stage::zeros) {
+    if (p == end) return;
+    const char* const past_zeros = skip_zeros(p, end);
+    if (past_zeros != p) stage_ = Stage::zeros;
+    p = past_zeros;
+    if (p == end) return;
+    stage_ = Stage::digits;
+  }
+  if (stage_ != Stage::digits) return;
+  // In locals: a store to a member could alias the bytes read.
+  int significant = significant_;
+  std::uint64_t magnitude = magnitude_;
+  for (; p != end && significant < max_significant; ++p, ++significant) {
     const unsigned digit = digit_of(*p);
-    if (digit > 9) return std::nullopt;
+    if (digit > 9) {
+      stage_ = Stage::failed;
+      return;
+    }
     magnitude = magnitude * 10 + digit;
   }
-  return signed_value(magnitude < limit ? magnitude : limit, negative);
+  magnitude_ = magnitude;
+  significant_ = significant;
+  if (p == end) return;
+  if (!all_digits(p, end)) stage_ = Stage::failed;
+  significant_ = max_significant + 1;
+}
+
+std::optional<std::int64_t> DecimalReader::value() const {
+  // Digits were read only once past the space and sign stages.
+  if (stage_ != Stage::zeros && stage_ != Stage::digits) return std::nullopt;
+  const std::uint64_t limit = max_magnitude[width_ == DecimalWidth::int64][negative_];
+  const std::uint64_t m = significant_ > max_significant || magnitude_ > limit ? limit : magnitude_;
+  return signed_value(m, negative_);
+}
+
+std::optional<std::int64_t> read_decimal(std::string_view text, DecimalWidth width) {
+  // Most texts are a few plain digits (a length field, a stamp); read those
+  // straight away. They stay below 10^18, so only the 32-bit limit can apply.
+  if (!text.empty() && text.size() <= 18) {
+    std::uint64_t magnitude = 0;
+    std::size_t i = 0;
+    for (unsigned digit = 0; i < text.size() && (digit = digit_of(text[i])) <= 9; ++i)
+      magnitude = magnitude * 10 + digit;
+    if (i == text.size()) {
+      const std::uint64_t limit = max_magnitude[width == DecimalWidth::int64][0];
+      return static_cast<std::int64_t>(magnitude < limit ? magnitude : limit);
+    }
+  }
+  DecimalReader reader(width);
+  reader.feed(text);
+  return reader.value();
 }
 
 }  // namespace idstamp

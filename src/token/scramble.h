@@ -1,31 +1,27 @@
-// The scramble transform and the digit maps behind every token.
+// The scramble transform: each odd position i below n / 2 trades places with
+// its mirror n - 1 - i, and every digit goes through a digit map. Even
+// positions below n / 2, their mirrors and the middle byte of an odd length
+// stay where they are. The exchange is its own inverse and commutes with the
+// digit maps, so checking undoes issuing with the inverse map.
 #ifndef IDSTAMP_SCRAMBLE_H
 #define IDSTAMP_SCRAMBLE_H
 
-#include <array>
-#include <string>
+#include <cstddef>
+
+#include "token/digit_maps.h"
 
 namespace idstamp {
 
-// Entry d holds the character that replaces the digit d.
-using DigitMap = std::array<char, 10>;
+// Scrambles the plain token text[0, n) in place for issuing.
+void scramble_for_issue(char* text, std::size_t n);
 
-// The digit map this library was built with. Tokens pass between two builds
-// only when both use the same map; checking uses its inverse.
-DigitMap encode_map();
+// Writes the plain token of the n-byte token into out[0, n).
+void unscramble(const char* token, std::size_t n, char* out);
 
-// The three steps of the scramble transform, on a text of n bytes, h = n / 2.
-// R: exchange positions i and n - 1 - i for every i < h.
-void reverse_step(std::string& text);
-// E: exchange positions i and n - 1 - i for every even i < h.
-void even_step(std::string& text);
-// S: replace each byte '0' to '9' by map[byte - '0'].
-void substitute_step(std::string& text, const DigitMap& map);
-
-// R, E, S with the encoding map; and its inverse S, E, R with the decoding
-// map, done in one pass each.
-void scramble_for_issue(std::string& text);
-void scramble_for_check(std::string& text);
+// Writes plain-token bytes [from, to) of the n-byte token into out, without
+// changing or copying the token itself.
+void unscramble_range(const char* token, std::size_t n, std::size_t from, std::size_t to,
+                      char* out);
 
 }  // namespace idstamp
 

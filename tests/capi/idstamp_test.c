@@ -1,5 +1,5 @@
-/* The C interface from C: ownership, NULL in and out, the acceptance window
-   at its millisecond edges, and a round trip through the clock. */
+/* The C interface from C: ownership, NULL in and out, the acceptance window,
+   inspection, and a round trip through the clock. */
 #include <idstamp/idstamp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,7 +25,6 @@ static int is_text(char* got, const char* want) {
 
 int main(void) {
   enum { stamp = 411196474 };
-  const int32_t minute = 60000;
   char long_id[1001];
   char version[40];
   char* token;
@@ -55,28 +54,46 @@ int main(void) {
   expect(is_text(idstamp_decrypt_id_at("5109B8788C4A757", 0, stamp), NULL), "lifetime 0");
   expect(is_text(idstamp_decrypt_id_at("51", 30, stamp), NULL), "two-byte token");
 
-  /* The window of a 30-minute lifetime, at its millisecond edges. */
+  /* The acceptance window of tests/token/window.tsv, through both the
+     verdict and the id. */
   {
-    static const struct {
-      int64_t offset;
-      int accepted;
-    } cases[] = {
-        {-60000, 0}, {-59999, 1}, {0, 1}, {1799999, 1}, {1800000, 0},
-    };
+    FILE* table = fopen(IDSTAMP_WINDOW_TABLE, "r");
+    char line[200];
+    char verdict[20];
+    long long age;
+    long lifetime;
+    int rows = 0;
+    idstamp_report report;
+    static const char* const names[] = {"fresh", "expired", "ahead", "malformed"};
     token = idstamp_crypt_id_at("id 42 \xC3\xA9", stamp);
-    for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-      const uint32_t now = (uint32_t)(stamp + cases[i].offset);
-      id = idstamp_decrypt_id_at(token, 30, now);
-      expect(cases[i].accepted ? id != NULL && strcmp(id, "id 42 \xC3\xA9") == 0 : id == NULL,
-             "window edge");
+    while (table != NULL && fgets(line, sizeof line, table) != NULL) {
+      uint32_t now;
+      idstamp_verdict v;
+      if (line[0] == '#' || sscanf(line, "%lld %ld %19s", &age, &lifetime, verdict) != 3) continue;
+      ++rows;
+      now = (uint32_t)(stamp + age);
+      v = idstamp_inspect_at(token, (int32_t)lifetime, now, &report);
+      expect(strcmp(names[v], verdict) == 0 && report.parsed && report.age_ms == age &&
+                 report.now == now && report.stamp == stamp && report.reason == NULL &&
+                 strcmp(report.id, "id 42 \xC3\xA9") == 0,
+             line);
+      id = idstamp_decrypt_id_at(token, (int32_t)lifetime, now);
+      expect(v == IDSTAMP_FRESH ? id != NULL && strcmp(id, report.id) == 0 : id == NULL, line);
       idstamp_free(id);
     }
+    expect(rows >= 10, "the window table is read");
+    if (table != NULL) fclose(table);
     idstamp_free(token);
   }
-  expect(is_text(idstamp_decrypt_id_at("5109B8788C4A757", 1, stamp + minute - 1), "ABC"),
-         "lifetime 1, 59.999 s");
-  expect(is_text(idstamp_decrypt_id_at("5109B8788C4A757", 1, stamp + minute), NULL),
-         "lifetime 1, 60 s");
+
+  /* A malformed token says why, and the verdict alone needs no report. */
+  expect(idstamp_inspect_at("51", 30, stamp, NULL) == IDSTAMP_MALFORMED, "verdict alone");
+  {
+    idstamp_report report;
+    expect(idstamp_inspect_at("5109B8788C4A75X", 30, stamp, &report) == IDSTAMP_MALFORMED &&
+               !report.parsed && strcmp(report.reason, "bad stamp") == 0,
+           "malformed with its reason");
+  }
 
   /* Through the clock. */
   token = idstamp_crypt_id("through the clock");

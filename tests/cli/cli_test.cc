@@ -6,9 +6,7 @@
 #include <string>
 
 #include "idstamp/version.h"
-#include "token/scramble.h"
-#include "token/token_codec.h"
-#include "token/token_layout.h"
+#include "token/reference.h"
 
 namespace idstamp {
 namespace {
@@ -83,7 +81,7 @@ TEST(ScanArguments, LifetimeValues) {
       {"", 30},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(scan_arguments({"-t", c.value}).lifetime, c.lifetime) << '"' << c.value << '"';
+    EXPECT_EQ(scan_arguments(Args{"-t", c.value}).lifetime, c.lifetime) << '"' << c.value << '"';
 }
 
 // A number sets the lifetime only as the value of -t, wherever else it stands.
@@ -109,7 +107,7 @@ TEST(RunCli, Usage) {
   };
   for (const Args& args : cases) {
     const CliOutput out = run_cli(args);
-    EXPECT_EQ(out.text, usage_text) << describe(args);
+    EXPECT_EQ(out.text.view(), usage_text) << describe(args);
     EXPECT_EQ(out.status, exit_usage) << describe(args);
   }
   EXPECT_EQ(usage_text,
@@ -125,17 +123,17 @@ TEST(RunCli, Silence) {
   };
   for (const Args& args : cases) {
     const CliOutput out = run_cli(args);
-    EXPECT_EQ(out.text, "") << describe(args);
+    EXPECT_EQ(out.text.view(), "") << describe(args);
     EXPECT_EQ(out.status, exit_ok) << describe(args);
   }
 }
 
 // The token an output line carries, whatever the clock read.
-std::optional<std::string> id_in(const std::string& line) {
+std::optional<std::string> id_in(std::string_view line) {
   if (line.empty() || line.back() != '\n') return std::nullopt;
-  const std::optional<TokenContents> contents = read_token(line.substr(0, line.size() - 1));
+  const auto contents = reference::contents(line.substr(0, line.size() - 1));
   if (!contents) return std::nullopt;
-  return contents->id;
+  return contents->first;
 }
 
 TEST(RunCli, Crypt) {
@@ -150,33 +148,33 @@ TEST(RunCli, Crypt) {
   };
   for (const auto& c : cases) {
     const CliOutput out = run_cli(c.args);
-    EXPECT_EQ(id_in(out.text), c.id) << describe(c.args);
+    EXPECT_EQ(id_in(out.text.view()), c.id) << describe(c.args);
     EXPECT_EQ(out.status, exit_ok) << describe(c.args);
   }
 }
 
 TEST(RunCli, DecryptAFreshToken) {
-  const std::string line = run_cli({"-i", "ABC", "-c"}).text;
+  const std::string line(run_cli(Args{"-i", "ABC", "-c"}).text.view());
   const std::string token = line.substr(0, line.size() - 1);
-  EXPECT_EQ(run_cli({"-i", token, "-d"}).text, "ABC\n");
-  EXPECT_EQ(run_cli({"-d", "-t", "1", "-i", token}).text, "ABC\n");
-  EXPECT_EQ(run_cli({"-i", token, "-d", "-t", "x"}).text, "ABC\n");
+  EXPECT_EQ(run_cli(Args{"-i", token, "-d"}).text.view(), "ABC\n");
+  EXPECT_EQ(run_cli(Args{"-d", "-t", "1", "-i", token}).text.view(), "ABC\n");
+  EXPECT_EQ(run_cli(Args{"-i", token, "-d", "-t", "x"}).text.view(), "ABC\n");
 }
 
 TEST(RunCli, HelpAndVersionOnlyAlone) {
-  const CliOutput help = run_cli({"--help"});
+  const CliOutput help = run_cli(Args{"--help"});
   EXPECT_EQ(help.status, exit_ok);
-  EXPECT_EQ(help.text.substr(0, usage_text.size()), usage_text);
+  EXPECT_EQ(help.text.view().substr(0, usage_text.size()), usage_text);
   for (const char* option : {"-i", "-c", "-d", "-t", "Exit status"})
-    EXPECT_NE(help.text.find(option, usage_text.size()), std::string::npos) << option;
-  const CliOutput version = run_cli({"--version"});
-  EXPECT_EQ(version.text, "idstamp " IDSTAMP_VERSION_STRING "\n");
+    EXPECT_NE(help.text.view().find(option, usage_text.size()), std::string::npos) << option;
+  const CliOutput version = run_cli(Args{"--version"});
+  EXPECT_EQ(version.text.view(), "idstamp " IDSTAMP_VERSION_STRING "\n");
   EXPECT_EQ(version.status, exit_ok);
   // Anywhere else they are ordinary arguments.
-  EXPECT_EQ(id_in(run_cli({"-i", "--help", "-c"}).text), "--help");
-  EXPECT_EQ(run_cli({"--help", "-c"}).status, exit_usage);
-  EXPECT_EQ(run_cli({"--version", "--help"}).text, usage_text);
-  EXPECT_EQ(run_cli({"--HELP"}).status, exit_usage);
+  EXPECT_EQ(id_in(run_cli(Args{"-i", "--help", "-c"}).text.view()), "--help");
+  EXPECT_EQ(run_cli(Args{"--help", "-c"}).status, exit_usage);
+  EXPECT_EQ(run_cli(Args{"--version", "--help"}).text.view(), usage_text);
+  EXPECT_EQ(run_cli(Args{"--HELP"}).status, exit_usage);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "idstamp/token_codec.h"
 #include "idstamp/version.h"
-#include "token/scramble.h"
-#include "token/token_codec.h"
+#include "token/reference.h"
 
 namespace idstamp {
 namespace {
@@ -65,8 +65,8 @@ constexpr std::uint32_t now_stamp = 411'196'474;
 
 TEST(RunInspect, Plain) {
   const std::string token = *crypt_id("tab\there \\ \xC3\xA9", now_stamp - 61'001);
-  const InspectOutput out = run_inspect({token}, now);
-  EXPECT_EQ(out.out,
+  const InspectOutput out = run_inspect(Args{token}, now);
+  EXPECT_EQ(out.out.view(),
             "id        tab\\x09here \\\\ \\xc3\\xa9\n"
             "stamp     411135473, 2021-10-31 00:28:59.249 local time\n"
             "now       411196474, 2021-10-31 00:30:00.250 local time\n"
@@ -76,29 +76,31 @@ TEST(RunInspect, Plain) {
   EXPECT_EQ(out.err, "");
   EXPECT_EQ(out.status, 0);
 
-  const InspectOutput ahead = run_inspect({*crypt_id("A", now_stamp + 60'000)}, now);
-  EXPECT_NE(ahead.out.find("age       -1 min 0.000 s\n"), std::string::npos) << ahead.out;
-  EXPECT_NE(ahead.out.find("verdict   ahead\n"), std::string::npos);
+  const InspectOutput ahead = run_inspect(Args{*crypt_id("A", now_stamp + 60'000)}, now);
+  EXPECT_NE(ahead.out.view().find("age       -1 min 0.000 s\n"), std::string::npos)
+      << ahead.out.view();
+  EXPECT_NE(ahead.out.view().find("verdict   ahead\n"), std::string::npos);
   EXPECT_EQ(ahead.status, 1);
 
   // The stamp names a moment in the clock's own cycle of the year stamp...
-  const InspectOutput old = run_inspect({"-t", "2147483647", *crypt_id("A", 0)}, now);
-  EXPECT_NE(old.out.find("stamp     0, 2021-10-26 06:16:43.776 local time"), std::string::npos)
-      << old.out;
+  const InspectOutput old = run_inspect(Args{"-t", "2147483647", *crypt_id("A", 0)}, now);
+  EXPECT_NE(old.out.view().find("stamp     0, 2021-10-26 06:16:43.776 local time"),
+            std::string::npos)
+      << old.out.view();
   // ... which for a stamp no issuer writes may lie outside this year.
-  std::string forged = "003ABC-100000";
-  scramble_for_issue(forged);
+  const std::string forged = reference::scrambled("003ABC-100000");
   const InspectOutput early =
-      run_inspect({forged}, ticks_from_parts(2021, 1, 1, 0, 0, 1, 0));  // stamp 1000
-  EXPECT_NE(early.out.find("stamp     -100000, not within this year\n"), std::string::npos)
-      << early.out;
+      run_inspect(Args{forged}, ticks_from_parts(2021, 1, 1, 0, 0, 1, 0));  // stamp 1000
+  EXPECT_NE(early.out.view().find("stamp     -100000, not within this year\n"), std::string::npos)
+      << early.out.view();
 }
 
 TEST(RunInspect, Malformed) {
-  const InspectOutput out = run_inspect({"-t", "10", "--", "-c"}, now);
-  EXPECT_EQ(out.out, "lifetime  10 min\nverdict   malformed: too short\n");
+  const InspectOutput out = run_inspect(Args{"-t", "10", "--", "-c"}, now);
+  EXPECT_EQ(out.out.view(), "lifetime  10 min\nverdict   malformed: too short\n");
   EXPECT_EQ(out.status, 1);
-  EXPECT_EQ(run_inspect({""}, now).out, "lifetime  30 min\nverdict   malformed: too short\n");
+  EXPECT_EQ(run_inspect(Args{""}, now).out.view(),
+            "lifetime  30 min\nverdict   malformed: too short\n");
 }
 
 TEST(RunInspect, Json) {
@@ -125,13 +127,13 @@ TEST(RunInspect, Json) {
       (void)std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(b));
       hex += pair;
     }
-    const InspectOutput out = run_inspect({"--json", *crypt_id(c.id, now_stamp - 5)}, now);
-    EXPECT_EQ(out.out, R"({"verdict": "fresh", "id_hex": ")" + hex + "\"" + c.json_id +
-                           R"(, "stamp": 411196469, "now": 411196474, "age_ms": 5, )"
-                           R"("lifetime": 30, "reason": null})"
-                           "\n");
+    const InspectOutput out = run_inspect(Args{"--json", *crypt_id(c.id, now_stamp - 5)}, now);
+    EXPECT_EQ(out.out.view(), R"({"verdict": "fresh", "id_hex": ")" + hex + "\"" + c.json_id +
+                                  R"(, "stamp": 411196469, "now": 411196474, "age_ms": 5, )"
+                                  R"("lifetime": 30, "reason": null})"
+                                  "\n");
   }
-  EXPECT_EQ(run_inspect({"--json", "-t", "1", "ab"}, now).out,
+  EXPECT_EQ(run_inspect(Args{"--json", "-t", "1", "ab"}, now).out.view(),
             R"({"verdict": "malformed", "id_hex": null, "stamp": null, "now": null, )"
             R"("age_ms": null, "lifetime": 1, "reason": "too short"})"
             "\n");
@@ -140,17 +142,18 @@ TEST(RunInspect, Json) {
 TEST(RunInspect, UsageHelpVersion) {
   for (const Args& args : {Args{}, Args{"-x", "T"}, Args{"-t", "0", "T"}, Args{"T", "U"}}) {
     const InspectOutput out = run_inspect(args, now);
-    EXPECT_EQ(out.out, "");
+    EXPECT_EQ(out.out.view(), "");
     EXPECT_EQ(out.err, inspect_usage_text);
     EXPECT_EQ(out.status, 2);
   }
-  const InspectOutput help = run_inspect({"--help"}, now);
-  EXPECT_EQ(help.out.substr(0, inspect_usage_text.size()), inspect_usage_text);
+  const InspectOutput help = run_inspect(Args{"--help"}, now);
+  EXPECT_EQ(help.out.view().substr(0, inspect_usage_text.size()), inspect_usage_text);
   for (const char* option : {"-t MINUTES", "--json", "--", "Exit status"})
-    EXPECT_NE(help.out.find(option, inspect_usage_text.size()), std::string::npos) << option;
+    EXPECT_NE(help.out.view().find(option, inspect_usage_text.size()), std::string::npos) << option;
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(run_inspect({"--version"}, now).out, "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
-  EXPECT_EQ(run_inspect({"--help", "T"}, now).status, 2);
+  EXPECT_EQ(run_inspect(Args{"--version"}, now).out.view(),
+            "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
+  EXPECT_EQ(run_inspect(Args{"--help", "T"}, now).status, 2);
 }
 
 // An independent reading of UTF-8: decode each sequence to its code point,

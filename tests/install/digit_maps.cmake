@@ -1,5 +1,6 @@
 # Builds of the tool with the same digit map exchange tokens; builds with
-# another map do not; maps that are not a permutation fail to configure.
+# another map do not; maps that are not a permutation fail to compile, with
+# a message that names the setting.
 #   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DTOOL=... -DMAP=... -P digit_maps.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 
@@ -33,7 +34,9 @@ function(tool binary)  # sets `printed` to what the tool printed
 endfunction()
 
 foreach(bad "123456789" "01234567890" "1123456789" "012345678a" " 123456789" "")
-  configure(bad "${bad}")
+  execute_process(COMMAND ${CXX} -std=c++17 -fsyntax-only -x c++ -I${SOURCE_DIR}/src
+                          "-DIDSTAMP_DIGIT_MAP=\"${bad}\"" ${SOURCE_DIR}/src/token/digit_maps.h
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(status EQUAL 0 OR NOT out MATCHES "IDSTAMP_DIGIT_MAP must be ten digits")
     message(FATAL_ERROR "the map \"${bad}\" was not refused clearly:\n${out}")
   endif()

@@ -1,4 +1,4 @@
-#include "time/date_ticks.h"
+#include "idstamp/date_ticks.h"
 
 #include <gtest/gtest.h>
 

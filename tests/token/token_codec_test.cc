@@ -1,95 +1,93 @@
-#include "token/token_codec.h"
+#include "idstamp/token_codec.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <string>
 
-#include "time/date_ticks.h"
+#include "idstamp/date_ticks.h"
+#include "token/core.h"
+#include "token/reference.h"
 #include "token/scramble.h"
-#include "token/token_layout.h"
 
 namespace idstamp {
 namespace {
 
 using namespace std::string_literals;
+using reference::scrambled;
 
 constexpr std::uint32_t u32_max = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int32_t i32_max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int64_t minute = 60'000;
+constexpr std::int64_t i64_max = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t i64_min = std::numeric_limits<std::int64_t>::min();
 
-std::string issued(std::string text) {
-  scramble_for_issue(text);
-  return text;
-}
-
-TEST(Scramble, PositionSteps) {
+// The reference steps against the examples of the format.
+TEST(Reference, PositionSteps) {
   const struct {
     std::string text, reversed, exchanged;
   } cases[] = {
       {"0123456789", "9876543210", "0826453719"},
       {"002AB1234567", "7654321BA200", "0624B213A507"},
       {"abcdefghijk", "kjihgfedcba", "ajchefgdibk"},
-      {"", "", ""},
-      {"a", "a", "a"},
-      {"ab", "ba", "ab"},
       {"abcd", "dcba", "acbd"},
   };
   for (const auto& c : cases) {
     std::string t = c.text;
-    reverse_step(t);
+    reference::reverse_step(t);
     EXPECT_EQ(t, c.reversed);
-    even_step(t);
+    reference::even_step(t);
     EXPECT_EQ(t, c.exchanged);
   }
 }
 
-TEST(Scramble, IssueIsRThenEThenSAndCheckUndoesIt) {
+// The one-pass transform and the in-place reading against the steps, for
+// every length and every range of positions.
+TEST(Scramble, AgreesWithTheSteps) {
   const std::string source = "0123456789ab\xff 9876543210cd\x01";
   for (std::size_t n = 0; n <= source.size(); ++n) {
-    const std::string text = source.substr(0, n);
-    std::string stepwise = text;
-    reverse_step(stepwise);
-    even_step(stepwise);
-    substitute_step(stepwise, encode_map());
-    std::string token = text;
-    scramble_for_issue(token);
-    EXPECT_EQ(token, stepwise) << n;
-    if (n % 2 == 1) {  // the middle byte stays in place
-      std::string middle(1, text[n / 2]);
-      substitute_step(middle, encode_map());
-      EXPECT_EQ(token[n / 2], middle[0]) << n;
+    const std::string plain = source.substr(0, n);
+    std::string token = plain;
+    scramble_for_issue(token.data(), n);
+    ASSERT_EQ(token, scrambled(plain)) << n;
+    for (std::size_t from = 0; from <= n; ++from) {
+      for (std::size_t to = from; to <= n; ++to) {
+        std::string out(to - from, '?');
+        unscramble_range(token.data(), n, from, to, out.data());
+        ASSERT_EQ(out, plain.substr(from, to - from)) << n << ' ' << from << ' ' << to;
+      }
     }
-    scramble_for_check(token);
-    EXPECT_EQ(token, text) << n;
   }
 }
 
-TEST(PlainToken, Layout) {
+TEST(IssueToken, LayoutAndCapacity) {
   const struct {
     std::string id;
     std::uint32_t stamp;
     std::string plain;
   } cases[] = {
       {"ABC", 0, "003ABC0"},
-      {"ABC", 411'196'474, "003ABC411196474"},
       {"ABC", u32_max, "003ABC4294967295"},
       {"1234567", 10, "007123456710"},
       {std::string(42, 'x'), 7, "042" + std::string(42, 'x') + "7"},
-      {std::string(123, 'y'), 7, "123" + std::string(123, 'y') + "7"},
-      {std::string(999, 'z'), 7, "999" + std::string(999, 'z') + "7"},
+      {std::string(999, 'z'), 411'196'474, "999" + std::string(999, 'z') + "411196474"},
   };
-  for (const auto& c : cases) EXPECT_EQ(plain_token(c.id, c.stamp), c.plain);
-}
-
-TEST(CryptId, ExactToken) {
+  for (const auto& c : cases) {
+    const std::size_t n = c.plain.size();
+    EXPECT_EQ(token_length(c.id, c.stamp), n);
+    std::string buffer(n + 1, '#');
+    EXPECT_EQ(issue_token(buffer.data(), n - 1, c.id, c.stamp), 0u);  // too small: untouched
+    EXPECT_EQ(buffer, std::string(n + 1, '#'));
+    ASSERT_EQ(issue_token(buffer.data(), n, c.id, c.stamp), n);
+    EXPECT_EQ(buffer, scrambled(c.plain) + "#");  // nothing past the token
+    EXPECT_EQ(crypt_id(c.id, c.stamp), scrambled(c.plain));
+  }
   EXPECT_EQ(crypt_id("ABC", 411'196'474), "5109B8788C4A757");
-  EXPECT_EQ(crypt_id("ABC", 418'396'474), "5109B0786C4A757");
 }
 
 TEST(CryptId, RefusesInvalidIds) {
-  for (const std::string& id : {""s, std::string(1'000, 'a'), std::string(1'024, '7'),
-                                std::string(128 * 1024, 'a'), "a\0b"s, "\0"s}) {
+  for (const std::string& id :
+       {""s, std::string(1'000, 'a'), std::string(128 * 1024, '7'), "a\0b"s, "\0"s}) {
+    EXPECT_EQ(token_length(id, 1'234), 0u) << id.size();
     EXPECT_EQ(crypt_id(id, 1'234), std::nullopt) << id.size();
     EXPECT_EQ(crypt_id(id), std::nullopt) << id.size();
   }
@@ -98,17 +96,12 @@ TEST(CryptId, RefusesInvalidIds) {
 TEST(RoundTrip, GivesBackTheIdByteForByte) {
   std::string every_byte;
   for (int b = 1; b < 256; ++b) every_byte += static_cast<char>(b);
-  for (const std::string& id :
-       {"A"s, "ABC"s, "0"s, "0123456789"s, "  spaced id  "s, "\x80\xfe\xff"s, every_byte, "-c"s,
-        "003ABC5"s, std::string(999, '9'), std::string(998, 'q')}) {
-    for (const std::uint32_t stamp : {0u, 1u, 59'999u, 4'000'000'000u, u32_max}) {
+  for (const std::string& id : {"A"s, "0123456789"s, "  spaced id  "s, every_byte, "003ABC5"s,
+                                std::string(999, '9'), std::string(998, 'q')}) {
+    for (const std::uint32_t stamp : {0u, 59'999u, 4'000'000'000u, u32_max}) {
       const std::optional<std::string> token = crypt_id(id, stamp);
       ASSERT_TRUE(token) << id;
-      EXPECT_EQ(token->size(), id.size() + 3 + std::to_string(stamp).size());
-      const std::optional<TokenContents> contents = read_token(*token);
-      ASSERT_TRUE(contents) << id;
-      EXPECT_EQ(contents->id, id);
-      EXPECT_EQ(contents->stamp, stamp);
+      EXPECT_EQ(reference::contents(*token), std::make_pair(id, std::int64_t{stamp}));
       EXPECT_EQ(decrypt_id(*token, 30, stamp), id);
     }
   }
@@ -118,73 +111,8 @@ TEST(RoundTrip, ThroughTheClock) {
   const std::optional<std::string> token = crypt_id("clocked id");
   ASSERT_TRUE(token);
   EXPECT_EQ(decrypt_id(*token, 30), "clocked id");
+  EXPECT_EQ(inspect_token(*token, 30).id, "clocked id");
   EXPECT_EQ(decrypt_id(*token, 0), std::nullopt);
-  EXPECT_EQ(decrypt_id("5109", 30), std::nullopt);
-}
-
-TEST(Judge, AcceptanceWindow) {
-  const struct {
-    std::int64_t stamp;
-    std::int32_t lifetime;
-    std::uint32_t now;
-    bool fresh;
-  } cases[] = {
-      // Age up to one millisecond short of the lifetime.
-      {1'000, 30, 1'000, true},
-      {1'000, 30, 1'000 + 30 * minute - 1, true},
-      {1'000, 30, 1'000 + 30 * minute, false},
-      {0, 1, 59'999, true},
-      {0, 1, 60'000, false},
-      {0, i32_max, u32_max, true},
-      // Up to 59.999 s ahead of the clock counts as minute 0.
-      {60'000, 30, 1, true},
-      {59'999, 30, 0, true},
-      {60'000, 30, 0, false},
-      {u32_max, 30, u32_max - 59'999, true},
-      {u32_max, 30, u32_max - 60'000, false},
-      // Issued before a stamp reset, checked after it.
-      {u32_max - 1'000, 30, 500, false},
-      // The whole 64-bit minute count is tested, not its low 32 bits.
-      {-(minute << 32), 30, 0, false},
-      {-(minute << 32) + 1, 30, 0, false},
-      {std::int64_t{u32_max} - (minute << 32), 30, u32_max, false},
-      // Stamps no issued token carries.
-      {std::numeric_limits<std::int64_t>::min(), i32_max, 0, false},
-      {std::numeric_limits<std::int64_t>::max(), i32_max, u32_max, false},
-      {-1, 30, 0, true},
-      {-59'999, 1, 0, true},
-      // A lifetime that is not positive accepts nothing.
-      {1'000, 0, 1'000, false},
-      {1'000, -5, 1'000, false},
-      {1'000, std::numeric_limits<std::int32_t>::min(), 1'000, false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(judge(signed_age(c.stamp, c.now), c.lifetime) == Verdict::fresh, c.fresh)
-        << c.stamp << ' ' << c.lifetime << ' ' << c.now;
-}
-
-TEST(DecryptId, ExactMillisecondEdges) {
-  const std::uint32_t issued_at = 411'196'474;
-  const std::string token = *crypt_id("ABC", issued_at);
-  const struct {
-    std::int32_t lifetime;
-    std::int64_t offset;
-    bool accepted;
-  } cases[] = {
-      {30, 0, true},
-      {30, 30 * minute - 1, true},
-      {30, 30 * minute, false},
-      {10, 10 * minute - 1, true},
-      {10, 10 * minute, false},
-      {30, -59'999, true},
-      {30, -60'000, false},
-  };
-  for (const auto& c : cases) {
-    const auto now = static_cast<std::uint32_t>(issued_at + c.offset);
-    EXPECT_EQ(decrypt_id(token, c.lifetime, now),
-              c.accepted ? std::optional<std::string>("ABC") : std::nullopt)
-        << c.lifetime << ' ' << c.offset;
-  }
 }
 
 TEST(DecryptId, StampResets) {
@@ -205,42 +133,39 @@ TEST(DecryptId, StampResets) {
 // plain text that a stamp of 0 would otherwise make fresh.
 TEST(ReadToken, Malformed) {
   const struct {
-    const char* what;
     std::string_view reason;
     std::string token;
   } cases[] = {
-      {"too short", "too short", ""},
-      {"too short", "too short", "0"},
-      {"too short", "too short", "00"},
-      {"length not positive", "bad length field", issued("000ABC0")},
-      {"length not positive", "bad length field", issued("-01ABC0")},
-      {"length not positive", "bad length field", issued("-00ABC0")},
-      {"length not decimal", "bad length field", issued("abcABC0")},
-      {"length not decimal", "bad length field", issued("0x3ABC0")},
-      {"length not decimal", "bad length field", issued("3  ABC0")},
-      {"length not decimal", "bad length field", issued("+-3ABC0")},
-      {"length leaves no stamp", "no stamp", issued("003ABC")},
-      {"length leaves no stamp", "no stamp", issued("005ABC0")},
-      {"length leaves no stamp", "no stamp", issued("999ABC0")},
-      {"stamp not decimal", "bad stamp", issued("003ABC+")},
-      {"stamp not decimal", "bad stamp", issued("003ABC-")},
-      {"stamp not decimal", "bad stamp", issued("003ABC 0x10")},
-      {"stamp not decimal", "bad stamp", issued("003ABC+-5")},
-      {"stamp is -1", "bad stamp", issued("003ABC-1")},
-      {"stamp is -1", "bad stamp", issued("003ABC-0001")},
-      {"zero byte", "zero byte in the id", issued("003A\0C0"s)},
-      {"zero byte", "bad stamp", issued("003ABC0\0"s)},
-      {"trailing data", "bad stamp", issued("003ABC12x")},
-      {"trailing data", "bad stamp", issued("003ABC12 ")},
-      {"trailing data", "bad stamp", issued("003ABC1\n")},
+      {"too short", ""},
+      {"too short", "0"},
+      {"too short", "00"},
+      {"bad length field", scrambled("000ABC0")},
+      {"bad length field", scrambled("-01ABC0")},
+      {"bad length field", scrambled("abcABC0")},
+      {"bad length field", scrambled("0x3ABC0")},
+      {"bad length field", scrambled("3  ABC0")},
+      {"bad length field", scrambled("+-3ABC0")},
+      {"no stamp", scrambled("003ABC")},
+      {"no stamp", scrambled("005ABC0")},
+      {"no stamp", scrambled("999ABC0")},
+      {"zero byte in the id", scrambled("003A\0C0"s)},
+      {"bad stamp", scrambled("003ABC+")},
+      {"bad stamp", scrambled("003ABC 0x10")},
+      {"bad stamp", scrambled("003ABC+-5")},
+      {"bad stamp", scrambled("003ABC-1")},
+      {"bad stamp", scrambled("003ABC-0001")},
+      {"bad stamp", scrambled("003ABC0\0"s)},
+      {"bad stamp", scrambled("003ABC12 ")},
+      {"bad stamp", scrambled("003ABC1\n")},
+      {"bad stamp", scrambled("003ABC" + std::string(300, '0') + "x")},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(read_token(c.token), std::nullopt) << c.what << ": " << c.token;
-    EXPECT_EQ(decrypt_id(c.token, i32_max, 0), std::nullopt) << c.what;
+    EXPECT_EQ(reference::contents(c.token), std::nullopt) << c.token;
+    EXPECT_EQ(decrypt_id(c.token, i32_max, 0), std::nullopt) << c.token;
     const TokenReport report = inspect_token(c.token, i32_max, 0);
-    EXPECT_EQ(report.verdict, Verdict::malformed) << c.what;
-    EXPECT_EQ(report.reason, c.reason) << c.what << ": " << c.token;
-    EXPECT_FALSE(report.id || report.stamp || report.now || report.age_ms) << c.what;
+    EXPECT_EQ(report.verdict, Verdict::malformed) << c.token;
+    EXPECT_EQ(report.reason, c.reason) << c.token;
+    EXPECT_FALSE(report.id || report.stamp || report.now || report.age_ms) << c.token;
   }
 }
 
@@ -252,73 +177,53 @@ TEST(ReadToken, LenientNumbers) {
   } cases[] = {
       {" 03ABC5", "ABC", 5},
       {"+03ABC5", "ABC", 5},
-      {"\t03ABC5", "ABC", 5},
-      {"003ABC+5", "ABC", 5},
       {"003ABC 5", "ABC", 5},
       {"003ABC0005", "ABC", 5},
       {"003ABC-5", "ABC", -5},
       {"0010123", "0", 123},
-      {"001A99999999999999999999", "A", std::numeric_limits<std::int64_t>::max()},
+      {"001A99999999999999999999", "A", i64_max},
+      {"003ABC" + std::string(1000, ' ') + "-" + std::string(1000, '0') + "42", "ABC", -42},
   };
-  for (const auto& c : cases) {
-    const std::optional<TokenContents> contents = read_token(issued(c.plain));
-    ASSERT_TRUE(contents) << c.plain;
-    EXPECT_EQ(contents->id, c.id);
-    EXPECT_EQ(contents->stamp, c.stamp);
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(reference::contents(scrambled(c.plain)), std::make_pair(c.id, c.stamp)) << c.plain;
 }
 
-// The verdict and the age at the edges of the window, and against resets.
-TEST(InspectToken, Verdicts) {
-  const std::uint32_t at = 411'196'474;
+// Stamps no issuer writes: the age wraps modulo 2^64, and the whole 64-bit
+// minute count is judged.
+TEST(InspectToken, ForgedStamps) {
   const struct {
-    std::int64_t stamp;  // written into the token as it stands
-    std::int32_t lifetime;
+    std::int64_t stamp;
     std::uint32_t now;
     Verdict verdict;
     std::int64_t age_ms;
   } cases[] = {
-      {at, 30, at, Verdict::fresh, 0},
-      {at, 30, at + 30 * minute - 1, Verdict::fresh, 30 * minute - 1},
-      {at, 30, at + 30 * minute, Verdict::expired, 30 * minute},
-      {at, 30, at - 59'999, Verdict::fresh, -59'999},
-      {at, 30, at - 60'000, Verdict::ahead, -60'000},
-      {at, 1, at + minute, Verdict::expired, minute},
-      {u32_max, 30, 0, Verdict::ahead, -std::int64_t{u32_max}},
-      {0, i32_max, u32_max, Verdict::fresh, u32_max},
-      // A lifetime that is not positive leaves no token fresh.
-      {at, 0, at, Verdict::expired, 0},
-      {at, -5, at - 60'000, Verdict::ahead, -60'000},
-      // Stamps no issuer writes: the age wraps modulo 2^64.
-      {-5, 30, 0, Verdict::fresh, 5},
-      {std::numeric_limits<std::int64_t>::max(), 30, u32_max, Verdict::ahead,
-       std::int64_t{u32_max} - std::numeric_limits<std::int64_t>::max()},
-      {std::numeric_limits<std::int64_t>::min(), 30, 0, Verdict::ahead,
-       std::numeric_limits<std::int64_t>::min()},
+      {-5, 0, Verdict::fresh, 5},
+      {-59'999, 0, Verdict::fresh, 59'999},
+      {i64_max, u32_max, Verdict::ahead, std::int64_t{u32_max} - i64_max},
+      {i64_min, 0, Verdict::ahead, i64_min},
+      {-(std::int64_t{60'000} << 32), 0, Verdict::expired, std::int64_t{60'000} << 32},
+      {std::int64_t{u32_max} - (std::int64_t{60'000} << 32), u32_max, Verdict::expired,
+       std::int64_t{60'000} << 32},
   };
   for (const auto& c : cases) {
-    const std::string token = issued("003ABC" + std::to_string(c.stamp));
-    const TokenReport r = inspect_token(token, c.lifetime, c.now);
-    EXPECT_EQ(r.verdict, c.verdict) << c.stamp << ' ' << c.lifetime << ' ' << c.now;
-    EXPECT_EQ(r.age_ms, c.age_ms) << c.stamp << ' ' << c.now;
-    EXPECT_EQ(r.id, "ABC");
+    const std::string token = scrambled("003ABC" + std::to_string(c.stamp));
+    const TokenReport r = inspect_token(token, i32_max, c.now);
+    EXPECT_EQ(r.verdict, c.verdict) << c.stamp;
+    EXPECT_EQ(r.age_ms, c.age_ms) << c.stamp;
     EXPECT_EQ(r.stamp, c.stamp);
-    EXPECT_EQ(r.now, c.now);
-    EXPECT_TRUE(r.reason.empty());
-    EXPECT_EQ(decrypt_id(token, c.lifetime, c.now),
-              c.verdict == Verdict::fresh ? std::optional<std::string>("ABC") : std::nullopt);
+    EXPECT_EQ(r.id, "ABC");
   }
 }
 
 TEST(ReadToken, LargeInputs) {
   constexpr std::size_t big = 128 * 1024;
-  EXPECT_EQ(read_token(std::string(big, 'x')), std::nullopt);
-  EXPECT_EQ(read_token(std::string(big, '5')), std::nullopt);
-  // A huge stamp field still reads, saturated, in one pass.
-  const std::optional<TokenContents> padded =
-      read_token(issued("003ABC" + std::string(big, '0') + "7"));
-  ASSERT_TRUE(padded);
-  EXPECT_EQ(padded->stamp, 7);
+  EXPECT_EQ(reference::contents(std::string(big, 'x')), std::nullopt);
+  EXPECT_EQ(reference::contents(std::string(big, '5')), std::nullopt);
+  // A huge stamp field still reads, saturated or not.
+  EXPECT_EQ(reference::contents(scrambled("003ABC" + std::string(big, '0') + "7")),
+            std::make_pair("ABC"s, std::int64_t{7}));
+  EXPECT_EQ(reference::contents(scrambled("003ABC" + std::string(big, '9'))),
+            std::make_pair("ABC"s, i64_max));
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#!/bin/sh
+# Instructions per call of the token core and the C++ functions on a 16-byte
+# id, against a string copy of the token, counted by callgrind (repeatable
+# whatever else the machine is doing). The core goal: each at most 2 copies.
+#   bench/instructions.sh BUILD_DIR [LIMIT]
+set -eu
+calls=$1/bench/idstamp_calls
+limit=${2:-2}
+runs=20000
+
+# count OPERATION N: the instructions of a whole run of N calls.
+count() {
+  out=$(mktemp)
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$calls" "$1" "$2" 2>"$out"
+  sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$out"
+  rm -f "$out"
+}
+
+per_call() {
+  echo $((($(count "$1" $((runs + 1))) - $(count "$1" 1)) / runs))
+}
+
+copy=$(per_call copy)
+printf '%-12s %6s  %s\n' call instr "per copy"
+printf '%-12s %6d\n' copy "$copy"
+status=0
+for op in crypt_core check_core crypt_id decrypt_id; do
+  n=$(per_call $op)
+  ratio=$(awk -v n="$n" -v c="$copy" 'BEGIN { printf "%.2f", n / c }')
+  verdict=
+  case $op in
+    *_core) awk -v r="$ratio" -v l="$limit" 'BEGIN { exit !(r <= l) }' || { verdict=MISSED; status=1; } ;;
+  esac
+  printf '%-12s %6d  %s %s\n' "$op" "$n" "$ratio" "$verdict"
+done
+exit $status
