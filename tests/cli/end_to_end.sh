@@ -85,4 +85,23 @@ expect "inspect malformed" 1 "lifetime  30 min
 verdict   malformed: too short
 " UTC $t0 -- -c
 
+# The C interface's inspection gives the same fields as the program.
+c_inspect=${IDSTAMP_C_INSPECT:-}
+if [ -n "$c_inspect" ]; then
+  bin=$tool
+  issue "C inspection" UTC $((t0 + 5 * minute)) ABC
+  future=$token
+  issue "C inspection" UTC $((t0 - 5 * minute)) ABC
+  bin=$inspect
+  # fresh, expired, ahead, and two malformed
+  for case in "30 $token" "5 $token" "30 $future" "30 5109B8788C4A75X" "30 ab"; do
+    set -- $case
+    at UTC $t0 --json -t "$1" "$2"
+    now=$(sed -n 's/.*"now": \([0-9]*\).*/\1/p' "$work/out")
+    "$c_inspect" "$2" "$1" "${now:-0}" >"$work/c"
+    sed 's/, "id": "[^"]*"//' "$work/out" | cmp -s - "$work/c" ||
+      fail "C inspection of $2: $(cat "$work/c") against $(cat "$work/out")"
+  done
+fi
+
 finish "end to end"

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ctime>
 #include <limits>
+
+#include "time/calendar.h"
 
 namespace idstamp {
 namespace {
@@ -129,6 +132,20 @@ TEST(YearStampOf, ResetsAndWrap) {
   for (const auto& c : cases) EXPECT_EQ(year_stamp_of(ticks(c.at)), c.stamp);
 }
 
+std::array<std::int32_t, 7> parts_of(const DateParts& p) {
+  return {p.year, p.month, p.day, p.hour, p.minute, p.second, p.millisecond};
+}
+std::array<std::int32_t, 7> parts_of(DateTicks t) { return parts_of(parts_of_ticks(t)); }
+
+TEST(PartsOfTicks, Limits) {
+  using Parts = std::array<std::int32_t, 7>;
+  EXPECT_EQ(parts_of(0), (Parts{1, 1, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(parts_of(last_tick), (Parts{9999, 12, 31, 23, 59, 59, 999}));
+  EXPECT_EQ(parts_of(last_tick + 10'000), (Parts{9999, 12, 31, 23, 59, 59, 999}));
+  EXPECT_EQ(parts_of(tick_mask), (Parts{9999, 12, 31, 23, 59, 59, 999}));
+  EXPECT_EQ(parts_of(top_bits | 9'999), (Parts{1, 1, 1, 0, 0, 0, 0}));  // below a millisecond
+}
+
 #ifndef _WIN32
 // Every day of years 1 to 9999 against the C library's own calendar.
 TEST(Calendar, AgreesWithTheCLibraryOnEveryDay) {
@@ -152,6 +169,14 @@ TEST(Calendar, AgreesWithTheCLibraryOnEveryDay) {
         ASSERT_EQ(year_of_ticks(last), year);
         ASSERT_EQ(ms_since_year_start(first), day_ms);
         ASSERT_EQ(ms_since_year_start(last), day_ms + milliseconds_per_day - 1);
+        // parts_of_ticks undoes ticks_from_parts, at a time of day that
+        // moves with the date.
+        const DateParts want{
+            year, month, day, day % 24, (day * 7 + month) % 60, (year + day) % 60, year % 1000};
+        ASSERT_EQ(parts_of(ticks_from_parts(want.year, want.month, want.day, want.hour, want.minute,
+                                            want.second, want.millisecond)),
+                  parts_of(want))
+            << year << '-' << month << '-' << day;
       }
     }
   }

@@ -1,0 +1,85 @@
+#!/bin/sh
+# Both programs and the C interface with the Nth allocation failing, for N
+# from 1 to 50, and with every allocation failing: a program exits 0 with
+# its right output or 1 with nothing (2 with the usage text, for usage),
+# never with a signal, and writes nothing to stderr; the C calls all return.
+# TZ=UTC, since glibc reads a zone file into memory it allocates, and falls
+# back to UTC without a word when it cannot.
+#
+# usage: out_of_memory.sh IDSTAMP C_PROGRAM FAILING_MALLOC
+set -u
+bin=$1
+inspect=$(dirname "$bin")/idstamp-inspect
+c_program=$2
+shim=$3
+failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TZ=UTC
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# run SETTING PROGRAM ARGS...: status in $status, stdout in $work/out.
+run() {
+  setting=$1
+  shift
+  IDSTAMP_FAIL_MALLOC=$setting LD_PRELOAD=$shim "$@" >"$work/out" 2>"$work/err"
+  status=$?
+  [ -s "$work/err" ] && fail "$setting $*: stderr $(cat "$work/err")"
+  return 0
+}
+
+# expect SETTING WANT_STATUS WANT_OUT PROGRAM ARGS...: the right output with
+# WANT_STATUS, or status 1 and nothing.
+expect() {
+  setting=$1 want_status=$2 want_out=$3
+  shift 3
+  run "$setting" "$@"
+  printf '%s' "$want_out" >"$work/want"
+  if [ "$status" -eq "$want_status" ] && cmp -s "$work/out" "$work/want"; then return 0; fi
+  if [ "$status" -eq 1 ] && [ ! -s "$work/out" ]; then return 0; fi
+  fail "$setting $*: status $status, stdout '$(cat "$work/out")'"
+}
+
+token=$("$bin" -i ABC -c)
+usage=$("$bin"; printf x)
+fresh=$("$inspect" --json "$token"; printf x)
+settings="all"
+n=1
+while [ $n -le 50 ]; do
+  settings="$settings $n"
+  n=$((n + 1))
+done
+for setting in $settings; do
+  # A token issued now checks back to the id, whatever clock second it took.
+  run "$setting" "$bin" -i ABC -c
+  if [ "$status" -eq 0 ]; then
+    [ "$("$bin" -i "$(cat "$work/out")" -d)" = ABC ] || fail "$setting: token $(cat "$work/out")"
+  elif [ "$status" -ne 1 ] || [ -s "$work/out" ]; then
+    fail "$setting -c: status $status, stdout '$(cat "$work/out")'"
+  fi
+  expect "$setting" 0 "ABC
+" "$bin" -i "$token" -d
+  expect "$setting" 2 "${usage%x}" "$bin"
+  run "$setting" "$inspect" --json "$token"
+  if [ "$status" -eq 0 ]; then
+    # The same verdict and id; the age may have moved on.
+    grep -q '^{"verdict": "fresh", "id_hex": "414243", "id": "ABC", ' "$work/out" ||
+      fail "$setting inspect: $(cat "$work/out")"
+  elif [ "$status" -ne 1 ] || [ -s "$work/out" ]; then
+    fail "$setting inspect: status $status, stdout '$(cat "$work/out")'"
+  fi
+  run "$setting" "$c_program"
+  [ "$status" -eq 0 ] || fail "$setting C interface: status $status"
+done
+[ -n "${fresh%x}" ] || fail "no fresh report to compare with"
+
+if [ "$failures" -eq 0 ]; then
+  echo "out of memory: all passed"
+  exit 0
+fi
+echo "out of memory: $failures failed"
+exit 1

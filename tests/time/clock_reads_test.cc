@@ -1,0 +1,55 @@
+// The clock is read only when a verdict needs it: not for a token that does
+// not parse, not for a lifetime of 0 or less, not for an id that cannot be
+// issued. Linked with --wrap=clock_gettime, so every read is counted.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "idstamp/idstamp.h"
+#include "idstamp/token_codec.h"
+
+namespace {
+int clock_reads = 0;
+}  // namespace
+
+extern "C" int __real_clock_gettime(clockid_t clock, timespec* now);   // NOLINT
+extern "C" int __wrap_clock_gettime(clockid_t clock, timespec* now) {  // NOLINT
+  ++clock_reads;
+  return __real_clock_gettime(clock, now);
+}
+
+namespace idstamp {
+namespace {
+
+// How often `f` reads the clock.
+template <class F>
+int reads(F f) {
+  clock_reads = 0;
+  f();
+  return clock_reads;
+}
+
+TEST(ClockReads, OnlyWhenAVerdictNeedsIt) {
+  const std::string token = *crypt_id("ABC", 0);
+  const char* const malformed = "5109B8788C4A75X";
+  EXPECT_EQ(reads([] { (void)crypt_id(""); }), 0);
+  EXPECT_EQ(reads([] { idstamp_free(idstamp_crypt_id("")); }), 0);
+  EXPECT_EQ(reads([&] { (void)decrypt_id(malformed, 30); }), 0);
+  EXPECT_EQ(reads([&] { (void)decrypt_id(token, 0); }), 0);
+  EXPECT_EQ(reads([&] { (void)decrypt_id(token, -5); }), 0);
+  EXPECT_EQ(reads([&] { (void)inspect_token(malformed, 30); }), 0);
+  EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(malformed, 30)); }), 0);
+  EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(token.c_str(), 0)); }), 0);
+  EXPECT_EQ(reads([&] { (void)idstamp_inspect(malformed, 30, nullptr); }), 0);
+  EXPECT_EQ(reads([&] { (void)idstamp_inspect(nullptr, 30, nullptr); }), 0);
+  // Once for every token issued or judged.
+  EXPECT_EQ(reads([] { (void)crypt_id("ABC"); }), 1);
+  EXPECT_EQ(reads([] { idstamp_free(idstamp_crypt_id("ABC")); }), 1);
+  EXPECT_EQ(reads([&] { (void)decrypt_id(token, 30); }), 1);
+  EXPECT_EQ(reads([&] { (void)inspect_token(token, 0); }), 1);
+  EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(token.c_str(), 30)); }), 1);
+  EXPECT_EQ(reads([&] { (void)idstamp_inspect(token.c_str(), 30, nullptr); }), 1);
+}
+
+}  // namespace
+}  // namespace idstamp
