@@ -1,26 +1,33 @@
 #!/bin/sh
-# The shared library exports only the public API, and the program needs no
-# shared library but glibc's (libc and its loader).
-#   exports.sh LIBRARY|- PROGRAM
+# The shared library exports exactly the functions the public headers mark
+# IDSTAMP_EXPORT, and the program needs no shared library but glibc's (libc
+# and its loader).
+#   exports.sh INCLUDE_DIR LIBRARY|- PROGRAM
 set -u
-library=$1
-program=$2
+include=$1
+library=$2
+program=$3
 failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 if [ "$library" != - ]; then
-  public_c='idstamp_(crypt_id|decrypt_id|crypt_id_at|decrypt_id_at|year_stamp|free|version)'
-  public_cxx='idstamp::(is_leap_year|days_in_month|day_number|ticks_from_parts|year_of_ticks'
-  public_cxx="$public_cxx|ms_since_year_start|year_stamp_of|local_now_ticks|year_stamp"
-  public_cxx="$public_cxx|crypt_id|decrypt_id|inspect_token)(\\[abi:cxx11\\])?\\("
-  symbols=$(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
-  [ -n "$symbols" ] || { echo "FAIL: no symbols read from $library"; exit 1; }
-  extra=$(printf '%s\n' "$symbols" | grep -v -E "^($public_c\$|$public_cxx)")
-  if [ -n "$extra" ]; then
-    echo "FAIL: exported but not public:"
-    printf '%s\n' "$extra"
+  # The name before the first "(" of each exported declaration, which may
+  # run over several lines.
+  cat "$include"/idstamp/*.h | tr '\n' ' ' | grep -o 'IDSTAMP_EXPORT[^;{]*(' |
+    sed 's/($//; s/.*[ *&:]//' | sort -u >"$work/declared"
+  # The unqualified name of each exported function, C or C++.
+  nm -D --defined-only -C "$library" | cut -d' ' -f3- | sed 's/(.*//; s/\[abi:[^]]*\]$//' |
+    sed 's/^idstamp:://' | sort -u >"$work/exported"
+  [ -s "$work/declared" ] && [ -s "$work/exported" ] || { echo "FAIL: no names read"; exit 1; }
+  if ! cmp -s "$work/declared" "$work/exported"; then
+    echo "FAIL: the exported names are not the declared ones (< declared, > exported):"
+    diff "$work/declared" "$work/exported"
     failures=1
   fi
-  echo "$(printf '%s\n' "$symbols" | wc -l) exported symbols, all public"
+  nm -D --defined-only -C "$library" | cut -d' ' -f3- | grep -v -e '^idstamp_' -e '^idstamp::' &&
+    { echo "FAIL: exported outside the C names and namespace idstamp"; failures=1; }
+  echo "$(wc -l <"$work/exported") exported names, each declared IDSTAMP_EXPORT"
 fi
 
 needed=$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
