@@ -40,7 +40,7 @@ class FixedText {
   bool cut() const { return cut_; }
 
  private:
-  char data_[N];
+  char data_[N] = {};  // zeroed, so that copying a text never reads indeterminate bytes
   std::size_t size_ = 0;
   bool cut_ = false;
 };
