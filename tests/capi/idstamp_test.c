@@ -41,6 +41,13 @@ int main(void) {
   expect(idstamp_decrypt_id(NULL, 30) == NULL, "decrypt NULL");
   expect(idstamp_decrypt_id_at(NULL, 30, stamp) == NULL, "decrypt_at NULL");
   idstamp_free(NULL);
+  {
+    idstamp_report report;
+    expect(idstamp_inspect(NULL, 30, &report) == IDSTAMP_MALFORMED && !report.parsed &&
+               strcmp(report.reason, "too short") == 0 && report.id[0] == '\0',
+           "inspect NULL");
+    expect(idstamp_inspect_at(NULL, 30, stamp, NULL) == IDSTAMP_MALFORMED, "inspect_at NULL");
+  }
 
   /* Refusals. */
   memset(long_id, 'x', 1000);

@@ -17,14 +17,14 @@ namespace {
 
 struct IssueVector {
   std::string_view id_hex;
-  std::uint32_t stamp;
+  std::int64_t stamp;
   std::string_view token_hex;
 };
 
 struct CheckVector {
   std::string_view token_hex;
-  std::int32_t lifetime;
-  std::uint32_t now;
+  std::int64_t lifetime;
+  std::int64_t now;
   std::string_view verdict;
   const char* id_hex;  // nullptr for a malformed token
 };
@@ -43,7 +43,8 @@ TEST(TokenVectors, DigitMap) { EXPECT_EQ(vectors_digit_map, digit_map); }
 TEST(TokenVectors, Issue) {
   EXPECT_GE(std::size(issue_vectors), 20u);
   for (const IssueVector& v : issue_vectors)
-    EXPECT_EQ(crypt_id(unhex(v.id_hex), v.stamp), unhex(v.token_hex)) << v.id_hex;
+    EXPECT_EQ(crypt_id(unhex(v.id_hex), static_cast<std::uint32_t>(v.stamp)), unhex(v.token_hex))
+        << v.id_hex;
 }
 
 // Through C++ and C: the verdict, and the id exactly when the token parses.
@@ -51,17 +52,19 @@ TEST(TokenVectors, Check) {
   EXPECT_GE(std::size(check_vectors), 20u);
   for (const CheckVector& v : check_vectors) {
     const std::string token = unhex(v.token_hex);
-    const TokenReport report = inspect_token(token, v.lifetime, v.now);
+    const auto lifetime = static_cast<std::int32_t>(v.lifetime);
+    const auto now = static_cast<std::uint32_t>(v.now);
+    const TokenReport report = inspect_token(token, lifetime, now);
     EXPECT_EQ(verdict_name(report.verdict), v.verdict) << v.token_hex;
     const std::optional<std::string> id =
         v.id_hex != nullptr ? std::optional<std::string>(unhex(v.id_hex)) : std::nullopt;
     EXPECT_EQ(report.id, id) << v.token_hex;
-    EXPECT_EQ(decrypt_id(token, v.lifetime, v.now),
+    EXPECT_EQ(decrypt_id(token, lifetime, now),
               report.verdict == Verdict::fresh ? id : std::nullopt)
         << v.token_hex;
     if (token.find('\0') != std::string::npos) continue;  // no C text holds it
     idstamp_report c;
-    EXPECT_EQ(static_cast<int>(idstamp_inspect_at(token.c_str(), v.lifetime, v.now, &c)),
+    EXPECT_EQ(static_cast<int>(idstamp_inspect_at(token.c_str(), lifetime, now, &c)),
               static_cast<int>(report.verdict))
         << v.token_hex;
     EXPECT_EQ(
