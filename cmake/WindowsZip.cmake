@@ -35,7 +35,7 @@ endif()
 
 set(zip_text_dir ${PROJECT_BINARY_DIR}/windows-zip)
 set(zip_texts "")
-foreach(text IN ITEMS "README.md=README.txt" "LICENSE=LICENSE.txt"
+foreach(text IN ITEMS "docs/README-windows.txt=README.txt" "LICENSE=LICENSE.txt"
                       "docs/idstamp.1=idstamp.txt" "docs/idstamp-inspect.1=idstamp-inspect.txt")
   string(REPLACE "=" ";" text "${text}")
   list(GET text 0 input)

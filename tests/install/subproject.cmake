@@ -1,7 +1,7 @@
 # A parent project with idstamp as a subdirectory keeps its own build type
 # (or none), builds and runs a program against idstamp::idstamp, and
 # installs only what it installs itself: none of our tests, files or package.
-#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -P subproject.cmake
+#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DCC=... -P subproject.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 
 include(${CMAKE_CURRENT_LIST_DIR}/run.cmake)
@@ -35,4 +35,12 @@ run(${CMAKE_CTEST_COMMAND} --test-dir ${build} -N)
 if(NOT last_output MATCHES "Total Tests: 0")
   message(FATAL_ERROR "the parent's build registered our tests:\n${last_output}")
 endif()
-message(STATUS "parent project: build type kept, nothing of ours installed or tested")
+
+# A parent that compiles only C takes idstamp in all the same.
+set(build ${WORK_DIR}/c_parent)
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/c_project -B ${build}
+    -DIDSTAMP_SOURCE_DIR=${SOURCE_DIR} -DCMAKE_C_COMPILER=${CC})
+run(${CMAKE_COMMAND} --build ${build})
+run(${build}/capp "id from a C parent")
+message(STATUS "parent project: build type kept, nothing of ours installed or tested; "
+               "a C-only parent links idstamp::idstamp")

@@ -73,7 +73,7 @@ for file in README.txt LICENSE.txt idstamp.txt idstamp-inspect.txt; do
   tr -d '\r' <"$dir/$file" | awk '{ printf "%s\r\n", $0 }' >"$work/crlf"
   cmp -s "$work/crlf" "$dir/$file" || fail "$file: not CRLF throughout"
 done
-for pair in README.txt=README.md LICENSE.txt=LICENSE; do
+for pair in README.txt=docs/README-windows.txt LICENSE.txt=LICENSE; do
   file=${pair%=*}
   [ -f "$dir/$file" ] || continue
   tr -d '\r' <"$dir/$file" | cmp -s - "$source_dir/${pair#*=}" \
