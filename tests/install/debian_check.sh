@@ -61,6 +61,10 @@ done
 cc -std=c99 -Wall -Werror "$src/examples/c/main.c" -o "$work/c_consumer" \
   $(pkg-config --cflags --libs idstamp)
 "$work/c_consumer" "id from C" || fail "the C program against the packages"
+cc -std=c99 -Wall -Werror "$src/examples/c/main.c" -o "$work/c_static" \
+  $(pkg-config --cflags --libs idstamp-static)
+"$work/c_static" "id from C" || fail "the C program through idstamp-static.pc"
+readelf -d "$work/c_static" | grep -q 'libidstamp\.so' && fail "idstamp-static.pc gave a program that loads libidstamp.so"
 cmake -S "$src/examples/consumer" -B "$work/consumer" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer" "id from C++" || fail "the C++ program against the packages"
