@@ -212,11 +212,15 @@ function stampOfLocal(date) {
   return (seconds * 1000 + date.getMilliseconds()) % STAMP_MODULUS;
 }
 
+// TZ where the runtime lets us read it. Deno asks before granting access to
+// the environment, so there it is read only when access is already granted.
 function readTz() {
   try {
+    const deno = globalThis.Deno?.permissions?.querySync?.({ name: "env", variable: "TZ" });
+    if (deno !== undefined && deno.state !== "granted") return undefined;
     return globalThis.process?.env?.TZ;
   } catch {
-    return undefined; // an environment this runtime will not let us read
+    return undefined;
   }
 }
 
