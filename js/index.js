@@ -112,6 +112,23 @@ function writeUtf8(text, out, at) {
   }
 }
 
+function isAscii(text) {
+  for (let i = 0; i < text.length; i++) if (text.charCodeAt(i) >= 0x80) return false;
+  return true;
+}
+
+// Writes `text` into `out` from `at` while it is ASCII, which ids and tokens
+// mostly are; false, with `out` partly written, at the first other unit.
+function writeAscii(text, out, at) {
+  const units = text.length;
+  for (let i = 0; i < units; i++) {
+    const c = text.charCodeAt(i);
+    if (c >= 0x80) return false;
+    out[at + i] = c;
+  }
+  return true;
+}
+
 // Checking a token needs its bytes once, so string tokens are encoded into
 // a buffer kept for the purpose; a token too long for it gets its own.
 let scratch = new Uint8Array(256);
@@ -134,17 +151,23 @@ function workspace(n) {
 
 function scramble(from, to, n, table) {
   const half = n >> 1;
-  for (let i = 0; i < half; i++) {
+  let i = 0;
+  for (; i + 1 < half; i += 2) {
+    // an even position, which stays, and the odd one after it, which moves
     const j = n - 1 - i;
-    const a = from[i];
-    const b = from[j];
-    if (i & 1) {
-      to[i] = table[b];
-      to[j] = table[a];
-    } else {
-      to[i] = table[a];
-      to[j] = table[b];
-    }
+    const even = from[i];
+    const evenMirror = from[j];
+    const odd = from[i + 1];
+    const oddMirror = from[j - 1];
+    to[i] = table[even];
+    to[j] = table[evenMirror];
+    to[i + 1] = table[oddMirror];
+    to[j - 1] = table[odd];
+  }
+  if (i < half) {
+    // a last even pair, which stays
+    to[i] = table[from[i]];
+    to[n - 1 - i] = table[from[n - 1 - i]];
   }
   if (n & 1) to[half] = table[from[half]];
 }
@@ -298,7 +321,7 @@ function createCodec(digitMap) {
     checkText(id, "id");
     if (stamp !== undefined) checkUint32(stamp, "stamp");
     const isString = typeof id === "string";
-    const length = isString ? utf8Length(id, "id") : id.length;
+    const length = isString ? (isAscii(id) ? id.length : utf8Length(id, "id")) : id.length;
     if (length === 0 || length > MAX_ID_LENGTH) {
       throw new RangeError(`idstamp: an id must be 1 to ${MAX_ID_LENGTH} bytes, not ${length}`);
     }
@@ -315,8 +338,9 @@ function createCodec(digitMap) {
     token[0] = 48 + Math.floor(length / 100);
     token[1] = 48 + (Math.floor(length / 10) % 10);
     token[2] = 48 + (length % 10);
-    if (isString) writeUtf8(id, token, 3);
-    else token.set(id, 3);
+    if (!isString) token.set(id, 3);
+    else if (length === id.length) writeAscii(id, token, 3);
+    else writeUtf8(id, token, 3);
     for (let k = n - 1, s = stamp; k >= 3 + length; k--, s = Math.floor(s / 10)) {
       token[k] = 48 + (s % 10);
     }
@@ -330,10 +354,14 @@ function createCodec(digitMap) {
     let n;
     let plain;
     if (typeof token === "string") {
-      n = utf8Length(token, "token");
-      if (n < 3) return "too short";
+      n = token.length;
       plain = workspace(n);
-      writeUtf8(token, plain, 0);
+      if (!writeAscii(token, plain, 0)) {
+        n = utf8Length(token, "token");
+        plain = workspace(n);
+        writeUtf8(token, plain, 0);
+      }
+      if (n < 3) return "too short";
       scramble(plain, plain, n, decode);
     } else {
       n = token.length;
@@ -377,7 +405,7 @@ function createCodec(digitMap) {
     if (typeof got === "string") return null;
     if (lifetime <= 0) return null; // accepts nothing: no need for the clock
     if (judge(got.stamp, lifetime, now === undefined ? yearStamp() : now) !== "fresh") return null;
-    return got.plain.slice(3, 3 + got.length);
+    return idOf(got.plain, got.length);
   }
 
   function inspectToken(token, lifetime = DEFAULT_LIFETIME, now) {
@@ -390,7 +418,7 @@ function createCodec(digitMap) {
     return {
       verdict: judge(got.stamp, lifetime, now),
       reason: null,
-      id: got.plain.slice(3, 3 + got.length),
+      id: idOf(got.plain, got.length),
       stamp: BigInt(got.stamp),
       now,
       ageMs: typeof got.stamp === "number" ? BigInt(now - got.stamp) : ageOf(got.stamp, now),
@@ -398,6 +426,14 @@ function createCodec(digitMap) {
   }
 
   return { cryptId, decryptId, inspectToken };
+}
+
+// A copy of the id in an unscrambled token: it leaves the shared workspace.
+// A loop, as ids are short: slice() costs more for them.
+function idOf(plain, length) {
+  const id = new Uint8Array(length);
+  for (let k = 0; k < length; k++) id[k] = plain[3 + k];
+  return id;
 }
 
 // now - stamp modulo 2^64, read as signed.
