@@ -12,7 +12,8 @@
 // and forge them.
 //
 // Only standard JavaScript is used here, so this one file runs unchanged in
-// Node, Bun, Deno and browsers.
+// Node, Bun, Deno and browsers; where the runtime has a process environment,
+// its TZ is read too, to refuse a time zone setting Date would not apply.
 
 const version = "1.2.0";
 const MAX_ID_LENGTH = 999;
@@ -53,17 +54,20 @@ function checkLifetime(value) {
   }
 }
 
+// A Uint8Array from another realm (a worker, an iframe, a vm context) fails
+// instanceof, but not the tag check.
 function checkText(value, name) {
-  if (typeof value !== "string" && !(value instanceof Uint8Array)) {
+  if (typeof value === "string" || value instanceof Uint8Array) return;
+  if (Object.prototype.toString.call(value) !== "[object Uint8Array]") {
     throw new TypeError(`idstamp: ${name} must be a string or a Uint8Array, not ${kindOf(value)}`);
   }
 }
 
 // ---------------------------------------------------------------------------
 // Strings are taken as UTF-8. Encoding by hand rather than with TextEncoder
-// lets a token be written straight into its own buffer, catches a lone
-// surrogate (which TextEncoder would silently turn into U+FFFD) in the same
-// pass that measures the length, and is faster on ids of a few dozen bytes.
+// writes an id straight into its token, and catches a lone surrogate (which
+// TextEncoder would silently turn into U+FFFD) in the pass that measures the
+// length.
 
 // The UTF-8 length of `text`; a TypeError for a lone surrogate.
 function utf8Length(text, name) {
@@ -129,8 +133,9 @@ function writeAscii(text, out, at) {
   return true;
 }
 
-// Checking a token needs its bytes once, so string tokens are encoded into
-// a buffer kept for the purpose; a token too long for it gets its own.
+// A token is checked in a buffer kept for the purpose (a string token is
+// encoded into it first), so that checking allocates only the id it returns;
+// a token too long for it gets its own.
 let scratch = new Uint8Array(256);
 const SCRATCH_LIMIT = 4096;
 
@@ -292,8 +297,6 @@ function yearStamp() {
 // ---------------------------------------------------------------------------
 // Issuing and checking, for one digit map.
 
-const MALFORMED = "malformed";
-
 function digitTables(digitMap) {
   if (typeof digitMap !== "string") {
     throw new TypeError(`idstamp: a digit map must be a string, not ${kindOf(digitMap)}`);
@@ -348,8 +351,8 @@ function createCodec(digitMap) {
     return token;
   }
 
-  // Unscrambles and reads `token` into `plain`; returns what it holds, or
-  // the reason it is malformed as a string. Reads no clock.
+  // Unscrambles `token` into the workspace and reads it: what it holds, as
+  // { plain, length, stamp }, or the reason it is malformed. Reads no clock.
   function read(token) {
     let n;
     let plain;
@@ -405,20 +408,20 @@ function createCodec(digitMap) {
     if (typeof got === "string") return null;
     if (lifetime <= 0) return null; // accepts nothing: no need for the clock
     if (judge(got.stamp, lifetime, now === undefined ? yearStamp() : now) !== "fresh") return null;
-    return idOf(got.plain, got.length);
+    return got.plain.slice(3, 3 + got.length);
   }
 
   function inspectToken(token, lifetime = DEFAULT_LIFETIME, now) {
     checkJudgeArguments(token, lifetime, now);
     const got = read(token);
     if (typeof got === "string") {
-      return { verdict: MALFORMED, reason: got, id: null, stamp: null, now: null, ageMs: null };
+      return { verdict: "malformed", reason: got, id: null, stamp: null, now: null, ageMs: null };
     }
     if (now === undefined) now = yearStamp();
     return {
       verdict: judge(got.stamp, lifetime, now),
       reason: null,
-      id: idOf(got.plain, got.length),
+      id: got.plain.slice(3, 3 + got.length),
       stamp: BigInt(got.stamp),
       now,
       ageMs: typeof got.stamp === "number" ? BigInt(now - got.stamp) : ageOf(got.stamp, now),
@@ -426,14 +429,6 @@ function createCodec(digitMap) {
   }
 
   return { cryptId, decryptId, inspectToken };
-}
-
-// A copy of the id in an unscrambled token: it leaves the shared workspace.
-// A loop, as ids are short: slice() costs more for them.
-function idOf(plain, length) {
-  const id = new Uint8Array(length);
-  for (let k = 0; k < length; k++) id[k] = plain[3 + k];
-  return id;
 }
 
 // now - stamp modulo 2^64, read as signed.

@@ -2,6 +2,7 @@
 // strings are UTF-8, and results never share memory with arguments.
 import assert from "node:assert/strict";
 import { test } from "node:test";
+import { runInNewContext } from "node:vm";
 import { cryptId, decryptId, inspectToken, createCodec, MAX_ID_LENGTH } from "../index.js";
 
 const ABC = "5109B8788C4A757"; // ABC at stamp 411196474
@@ -56,6 +57,7 @@ test("the edges of every range are accepted", () => {
   assert.equal(cryptId("x".repeat(MAX_ID_LENGTH), 4294967295).length, 3 + 999 + 10);
   assert.equal(cryptId("é".repeat(499) + "a", 0).length, 3 + 999 + 1);
   assert.equal(cryptId(Uint8Array.of(255), 0).length, 5);
+  assert.deepEqual(cryptId(runInNewContext("Uint8Array.of(65, 66, 67)"), AT), cryptId("ABC", AT)); // another realm
   assert.equal(inspectToken(ABC, 2147483647, 4294967295).verdict, "fresh");
   assert.equal(inspectToken(ABC, -2147483648, AT).verdict, "expired");
   assert.equal(inspectToken(ABC, undefined, AT).verdict, "fresh"); // the default lifetime
