@@ -394,7 +394,7 @@ TEST(RunBatch, FailuresEndIt) {
   ASSERT_EQ(run_batch(settings, test_clock, whole), 0);
   for (const bool writing : {false, true}) {
     for (int fail_at = 0; fail_at < 4; ++fail_at) {
-      TestStreams streams(input, 100, '\n');
+      TestStreams streams(input, writing ? input.size() : 100, '\n');
       (writing ? streams.writes_left : streams.reads_left) = fail_at;
       EXPECT_EQ(run_batch(settings, test_clock, streams), 1) << writing << fail_at;
       EXPECT_EQ(whole.output.substr(0, streams.output.size()), streams.output);
