@@ -68,7 +68,7 @@ seconds "$work/lines_1000" /dev/null "$inspect" --batch --json --at "$at" >/dev/
 rss_few=$(cat "$work/rss")
 
 [ "$(wc -l <"$work/results")" -eq "$lines" ] || { echo "not one result a line"; exit 1; }
-echo "verdicts of $lines lines, judged at $at UTC:"
+echo "$lines lines ($(wc -c <"$work/lines") bytes, results $(wc -c <"$work/results") bytes), judged at $at UTC:"
 awk -F'"' '{ n[$6]++ } END { for (v in n) printf "%8d %s\n", n[v], v }' "$work/results" | sort -k2
 time_ratio=$(awk -v b="$batch" -v j="$jq" 'BEGIN { printf "%.3f", b / j }')
 rss_ratio=$(awk -v m="$rss_many" -v f="$rss_few" 'BEGIN { printf "%.3f", m / f }')
