@@ -419,7 +419,7 @@ int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& stream
       scanned = begin;
     }
     if (!flush()) return 1;  // before a read that may wait
-    std::memmove(data, data + begin, used - begin);
+    if (begin > 0) std::memmove(data, data + begin, used - begin);
     used -= begin;
     scanned = used;
     if (used == buffer.capacity() && !buffer.grow()) return 1;

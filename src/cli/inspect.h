@@ -23,7 +23,7 @@ struct InspectSettings {
   bool json = false;
   bool batch = false;           // tokens from standard input, one a record
   bool zero_ends = false;       // records end in a zero byte, not a line feed
-  std::optional<DateTicks> at;  // the local moment to judge at, for the clock's
+  std::optional<DateTicks> at;  // judge as if the local clock read this
   std::string_view token;
 };
 

@@ -218,7 +218,7 @@ TEST(ReadMoment, ReadsExactlyTheMomentsThatExist) {
   std::size_t read = 0;
   const auto check = [&read](std::int32_t y, std::int32_t mo, std::int32_t d, std::int32_t h,
                              std::int32_t mi, std::int32_t s, std::int32_t ms, char t) {
-    char text[40];
+    char text[96];  // room for any int fields, which -Wformat-truncation asks for
     (void)std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", y, mo, d, t, h,
                         mi, s, ms);
     const DateTicks ticks = ticks_from_parts(y, mo, d, h, mi, s, ms);
