@@ -25,7 +25,6 @@ constexpr std::uint32_t now_stamp = 411'196'474;
 constexpr std::string_view now_text = "2021-10-31 00:30:00.250";
 
 TEST(ScanInspectArguments, Grammar) {
-  constexpr std::string_view no_moment;
   const struct {
     Args args;
     std::optional<std::string_view> token;  // nothing for a usage error
@@ -33,7 +32,7 @@ TEST(ScanInspectArguments, Grammar) {
     bool json;
     bool batch = false;
     bool zero_ends = false;
-    std::string_view at = no_moment;  // as given, or for a bad value
+    std::string_view at = {};  // as given, or for a bad value; no text for none
   } cases[] = {
       {{"T"}, "T", 30, false},
       {{"--json", "T"}, "T", 30, true},
@@ -73,7 +72,7 @@ TEST(ScanInspectArguments, Grammar) {
     for (const std::string_view a : c.args) described.append("\"").append(a).append("\" ");
     ASSERT_EQ(s.has_value(), c.token.has_value()) << described;
     if (!s) {  // only a --at value that names no moment is reported
-      EXPECT_EQ(scanned.bad_moment.value_or(no_moment).data(), c.at.data()) << described;
+      EXPECT_EQ(scanned.bad_moment.value_or(std::string_view()).data(), c.at.data()) << described;
       continue;
     }
     EXPECT_EQ(s->token, *c.token) << described;
