@@ -1,7 +1,9 @@
-// idstamp-inspect: what a checker makes of a token, and why.
+// idstamp-inspect: what a checker makes of a token, and why; for one token,
+// or for a stream of them.
 #ifndef IDSTAMP_INSPECT_H
 #define IDSTAMP_INSPECT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -13,33 +15,85 @@
 namespace idstamp {
 
 inline constexpr std::string_view inspect_usage_text =
-    "usage: idstamp-inspect [-t MINUTES] [--json] [--] TOKEN\n";
+    "usage: idstamp-inspect [-t MINUTES] [--json] [--at MOMENT] [--] TOKEN\n"
+    "       idstamp-inspect --batch [-z] [-t MINUTES] [--json] [--at MOMENT]\n";
 
 struct InspectSettings {
   std::int32_t lifetime = 30;
   bool json = false;
+  bool batch = false;           // tokens from standard input, one a record
+  bool zero_ends = false;       // records end in a zero byte, not a line feed
+  std::optional<DateTicks> at;  // judge as if the local clock read this
   std::string_view token;
 };
 
-// args = *( "-t" MINUTES / "--json" ) [ "--" ] TOKEN
-// MINUTES reads as a positive decimal number; TOKEN is the last argument,
-// and may be empty. Nothing otherwise.
-std::optional<InspectSettings> scan_inspect_arguments(Args args);
+struct ScannedArguments {
+  std::optional<InspectSettings> settings;     // nothing for a usage error
+  std::optional<std::string_view> bad_moment;  // a --at value that names no moment
+};
+
+// args = *option [ "--" ] TOKEN, or with "--batch" among the options,
+// args = *option [ "--" ]
+// option = "-t" MINUTES / "--json" / "--at" MOMENT / "--batch" / "-z"
+// MINUTES reads as a positive decimal number, MOMENT as read_moment reads it;
+// TOKEN is the last argument, and may be empty. "-z" needs "--batch".
+ScannedArguments scan_inspect_arguments(Args args);
+
+// "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD HH:MM:SS.mmm", with a T allowed for
+// the space, naming a local date-time that exists in years 1 to 9999: the
+// ticks of its fields. Nothing for any other text, rather than a clamped one.
+std::optional<DateTicks> read_moment(std::string_view text);
 
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool is_utf8(std::string_view text);
+
+// The local date-time, read when a verdict needs it: local_now_ticks in the
+// program, an exact moment in tests.
+using Clock = DateTicks (*)();
 
 struct InspectOutput {
   // Room for the longest report: a 999-byte id as JSON and in hex.
   using Text = FixedText<16384>;
   Text out;
-  std::string_view err;  // the usage line, or nothing
-  int status = 0;        // 0 fresh, 1 any refusal, 2 a usage error
+  FixedText<512> err;  // the usage, with what was wrong with a --at value
+  int status = 0;      // 0 fresh, 1 any refusal, 2 a usage error
+  // Set when the arguments ask for --batch: nothing is judged or printed,
+  // and run_batch does the work with these settings.
+  std::optional<InspectSettings> batch;
 };
 
-// What the program prints for `args` (without the program path) when the
-// local date-time is `now`.
-InspectOutput run_inspect(Args args, DateTicks now);
+// What the program prints for `args` (without the program path). The clock
+// is read once, and only for a token that parses and no --at.
+InspectOutput run_inspect(Args args, Clock clock);
+
+// Where a batch reads its records and writes its results: the standard
+// streams, or a test's stand-ins.
+class BatchStreams {
+ public:
+  // Reads up to `size` bytes, waiting for at least one: how many were read,
+  // 0 at the end of the input, or -1 when reading failed.
+  virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+  // Writes every byte of `bytes`, or returns false.
+  virtual bool write(std::string_view bytes) = 0;
+
+ protected:
+  BatchStreams() = default;
+  BatchStreams(const BatchStreams&) = default;
+  BatchStreams& operator=(const BatchStreams&) = default;
+  ~BatchStreams() = default;
+};
+
+// Judges every record of the input in turn and writes one result for each,
+// in order: the --json object with "line" first, or the line
+//   NUMBER TAB VERDICT[": " REASON] TAB AGE_MS TAB ESCAPED_ID
+// where a malformed record leaves the last two fields empty. Results are
+// written before every read, so none waits for input to come. The clock is
+// read once for each record that parses, and never with --at. Memory grows
+// with the longest record only.
+//
+// 0 when every record was judged and its result written; 1 when reading,
+// writing or memory failed, after which nothing more is written.
+int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp
 

@@ -16,6 +16,8 @@ namespace idstamp {
 template <std::size_t N>
 class FixedText {
  public:
+  static constexpr std::size_t capacity = N;
+
   FixedText& append(std::string_view s) {
     const std::size_t room = N - size_;
     const std::size_t n = s.size() < room ? s.size() : room;
@@ -38,6 +40,11 @@ class FixedText {
 
   std::string_view view() const { return {data_, size_}; }
   bool cut() const { return cut_; }
+  std::size_t room() const { return N - size_; }
+  void clear() {
+    size_ = 0;
+    cut_ = false;
+  }
 
  private:
   char data_[N] = {};  // zeroed, so that copying a text never reads indeterminate bytes

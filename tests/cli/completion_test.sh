@@ -46,18 +46,24 @@ check '' 5 idstamp -c -i X -t ''
 check '' 3 idstamp -i -t ''
 check '-i -c -d -t' 4 idstamp -i -t 10 ''
 
-# idstamp-inspect [-t MINUTES] [--json] [--] TOKEN
-check '-t --json --' 1 idstamp-inspect ''
-check '--json --' 1 idstamp-inspect --
+# idstamp-inspect [-t MINUTES] [--json] [--at MOMENT] [--] TOKEN, or
+# --batch [-z] and the same options but no token.
+check '-t --json --at --batch --' 1 idstamp-inspect ''
+check '--json --at --batch --' 1 idstamp-inspect --
 check '' 1 idstamp-inspect --h
 check '' 2 idstamp-inspect -t ''
 check '' 2 idstamp-inspect -t -
-check '-t --json --' 3 idstamp-inspect -t 5 ''
-check '-t --json --' 2 idstamp-inspect --json -
+check '' 2 idstamp-inspect --at ''
+check '-t --json --at --batch --' 3 idstamp-inspect -t 5 ''
+check '-t --json --at --batch --' 3 idstamp-inspect --at 2026-12-08 -
+check '-t --json --at --batch --' 2 idstamp-inspect --json -
 check '' 2 idstamp-inspect -- ''
 check '' 3 idstamp-inspect --json -- -
 check '' 2 idstamp-inspect 5109B8788C4A757 ''
 check '' 4 idstamp-inspect -t 5 5109B8788C4A757 -
+check '-z -t --json --at' 2 idstamp-inspect --batch -
+check '-z' 4 idstamp-inspect -t 5 --batch -z
+check '' 3 idstamp-inspect --batch --at ''
 
 if ((failures)); then
   echo "completion: $failures failed"

@@ -30,6 +30,7 @@ fail() {
 # at ZONE EPOCH_MS ARGS...: runs the tool with the clock frozen at EPOCH_MS
 # (half a millisecond added, as libfaketime reads the fraction as a float),
 # leaving stdout in $work/out, stderr in $work/err and the status in $status.
+# Standard input is the caller's.
 #
 # libfaketime is preloaded rather than run through its faketime program, which
 # fails when a killed run has left its semaphore for the same process id. The
@@ -40,8 +41,12 @@ at() {
   zone=$1 ms=$2
   shift 2
   frac=$(printf '%03d5' $((ms % 1000)))
-  TZ=$zone LD_PRELOAD=$libfaketime FAKETIME_FMT=%s FAKETIME="$((ms / 1000)).$frac" \
-    $wrap "$bin" "$@" >"$work/out" 2>"$work/err" &
+  # The run keeps the caller's standard input (through descriptor 9), which
+  # sh would otherwise replace with /dev/null for a command run with &.
+  {
+    TZ=$zone LD_PRELOAD=$libfaketime FAKETIME_FMT=%s FAKETIME="$((ms / 1000)).$frac" \
+      $wrap "$bin" "$@" <&9 9<&- >"$work/out" 2>"$work/err" &
+  } 9<&0
   pid=$!
   wait "$pid"
   status=$?

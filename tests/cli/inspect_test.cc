@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "idstamp/token_codec.h"
 #include "idstamp/version.h"
+#include "time/calendar.h"
 #include "token/reference.h"
 
 namespace idstamp {
@@ -15,12 +19,20 @@ namespace {
 using namespace std::string_literals;
 using Args = std::vector<std::string_view>;
 
+// 2021-10-31 00:30:00.250 local time: year stamp 411196474.
+const DateTicks now = ticks_from_parts(2021, 10, 31, 0, 30, 0, 250);
+constexpr std::uint32_t now_stamp = 411'196'474;
+constexpr std::string_view now_text = "2021-10-31 00:30:00.250";
+
 TEST(ScanInspectArguments, Grammar) {
   const struct {
     Args args;
     std::optional<std::string_view> token;  // nothing for a usage error
     std::int32_t lifetime;
     bool json;
+    bool batch = false;
+    bool zero_ends = false;
+    std::string_view at = {};  // as given, or for a bad value; no text for none
   } cases[] = {
       {{"T"}, "T", 30, false},
       {{"--json", "T"}, "T", 30, true},
@@ -32,6 +44,8 @@ TEST(ScanInspectArguments, Grammar) {
       {{""}, "", 30, false},
       {{"--", ""}, "", 30, false},
       {{"-t", "99999999999", "T"}, "T", 2147483647, false},
+      {{"--at", now_text, "T"}, "T", 30, false, false, false, now_text},
+      {{"-z", "--json", "--batch", "--"}, "", 30, true, true, true},
       // Usage errors.
       {{}, {}, 30, false},
       {{"--json"}, {}, 30, false},
@@ -46,26 +60,41 @@ TEST(ScanInspectArguments, Grammar) {
       {{"T", "--json"}, {}, 30, false},
       {{"T", "U"}, {}, 30, false},
       {{"--", "T", "U"}, {}, 30, false},
+      {{"--at", "T"}, {}, 30, false, false, false, "T"},
+      {{"T", "--at", now_text}, {}, 30, false},
+      {{"--batch", "T"}, {}, 30, false},
+      {{"-z", "T"}, {}, 30, false},
   };
   for (const auto& c : cases) {
-    const std::optional<InspectSettings> s = scan_inspect_arguments(c.args);
+    const ScannedArguments scanned = scan_inspect_arguments(c.args);
+    const std::optional<InspectSettings>& s = scanned.settings;
     std::string described;
     for (const std::string_view a : c.args) described.append("\"").append(a).append("\" ");
     ASSERT_EQ(s.has_value(), c.token.has_value()) << described;
-    if (!s) continue;
+    if (!s) {  // only a --at value that names no moment is reported
+      EXPECT_EQ(scanned.bad_moment.value_or(std::string_view()).data(), c.at.data()) << described;
+      continue;
+    }
     EXPECT_EQ(s->token, *c.token) << described;
     EXPECT_EQ(s->lifetime, c.lifetime) << described;
     EXPECT_EQ(s->json, c.json) << described;
+    EXPECT_EQ(s->batch, c.batch) << described;
+    EXPECT_EQ(s->zero_ends, c.zero_ends) << described;
+    EXPECT_EQ(s->at, c.at.empty() ? std::nullopt : read_moment(c.at)) << described;
   }
 }
 
-// 2021-10-31 00:30:00.250 local time: year stamp 411196474.
-const DateTicks now = ticks_from_parts(2021, 10, 31, 0, 30, 0, 250);
-constexpr std::uint32_t now_stamp = 411'196'474;
+// The clock of a test: reads `reading`, and counts how often it is read.
+DateTicks reading = now;
+int clock_reads = 0;
+DateTicks test_clock() {
+  ++clock_reads;
+  return reading;
+}
 
 TEST(RunInspect, Plain) {
   const std::string token = *crypt_id("tab\there \\ \xC3\xA9", now_stamp - 61'001);
-  const InspectOutput out = run_inspect(Args{token}, now);
+  const InspectOutput out = run_inspect(Args{token}, test_clock);
   EXPECT_EQ(out.out.view(),
             "id        tab\\x09here \\\\ \\xc3\\xa9\n"
             "stamp     411135473, 2021-10-31 00:28:59.249 local time\n"
@@ -73,33 +102,33 @@ TEST(RunInspect, Plain) {
             "age       1 min 1.001 s\n"
             "lifetime  30 min\n"
             "verdict   fresh\n");
-  EXPECT_EQ(out.err, "");
+  EXPECT_EQ(out.err.view(), "");
   EXPECT_EQ(out.status, 0);
 
-  const InspectOutput ahead = run_inspect(Args{*crypt_id("A", now_stamp + 60'000)}, now);
+  const InspectOutput ahead = run_inspect(Args{*crypt_id("A", now_stamp + 60'000)}, test_clock);
   EXPECT_NE(ahead.out.view().find("age       -1 min 0.000 s\n"), std::string::npos)
       << ahead.out.view();
   EXPECT_NE(ahead.out.view().find("verdict   ahead\n"), std::string::npos);
   EXPECT_EQ(ahead.status, 1);
 
   // The stamp names a moment in the clock's own cycle of the year stamp...
-  const InspectOutput old = run_inspect(Args{"-t", "2147483647", *crypt_id("A", 0)}, now);
+  const InspectOutput old = run_inspect(Args{"-t", "2147483647", *crypt_id("A", 0)}, test_clock);
   EXPECT_NE(old.out.view().find("stamp     0, 2021-10-26 06:16:43.776 local time"),
             std::string::npos)
       << old.out.view();
   // ... which for a stamp no issuer writes may lie outside this year.
   const std::string forged = reference::scrambled("003ABC-100000");
   const InspectOutput early =
-      run_inspect(Args{forged}, ticks_from_parts(2021, 1, 1, 0, 0, 1, 0));  // stamp 1000
+      run_inspect(Args{"--at", "2021-01-01 00:00:01", forged}, test_clock);  // stamp 1000
   EXPECT_NE(early.out.view().find("stamp     -100000, not within this year\n"), std::string::npos)
       << early.out.view();
 }
 
 TEST(RunInspect, Malformed) {
-  const InspectOutput out = run_inspect(Args{"-t", "10", "--", "-c"}, now);
+  const InspectOutput out = run_inspect(Args{"-t", "10", "--", "-c"}, test_clock);
   EXPECT_EQ(out.out.view(), "lifetime  10 min\nverdict   malformed: too short\n");
   EXPECT_EQ(out.status, 1);
-  EXPECT_EQ(run_inspect(Args{""}, now).out.view(),
+  EXPECT_EQ(run_inspect(Args{""}, test_clock).out.view(),
             "lifetime  30 min\nverdict   malformed: too short\n");
 }
 
@@ -127,13 +156,14 @@ TEST(RunInspect, Json) {
       (void)std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(b));
       hex += pair;
     }
-    const InspectOutput out = run_inspect(Args{"--json", *crypt_id(c.id, now_stamp - 5)}, now);
+    const InspectOutput out =
+        run_inspect(Args{"--json", *crypt_id(c.id, now_stamp - 5)}, test_clock);
     EXPECT_EQ(out.out.view(), R"({"verdict": "fresh", "id_hex": ")" + hex + "\"" + c.json_id +
                                   R"(, "stamp": 411196469, "now": 411196474, "age_ms": 5, )"
                                   R"("lifetime": 30, "reason": null})"
                                   "\n");
   }
-  EXPECT_EQ(run_inspect(Args{"--json", "-t", "1", "ab"}, now).out.view(),
+  EXPECT_EQ(run_inspect(Args{"--json", "-t", "1", "ab"}, test_clock).out.view(),
             R"({"verdict": "malformed", "id_hex": null, "stamp": null, "now": null, )"
             R"("age_ms": null, "lifetime": 1, "reason": "too short"})"
             "\n");
@@ -141,19 +171,168 @@ TEST(RunInspect, Json) {
 
 TEST(RunInspect, UsageHelpVersion) {
   for (const Args& args : {Args{}, Args{"-x", "T"}, Args{"-t", "0", "T"}, Args{"T", "U"}}) {
-    const InspectOutput out = run_inspect(args, now);
+    const InspectOutput out = run_inspect(args, test_clock);
     EXPECT_EQ(out.out.view(), "");
-    EXPECT_EQ(out.err, inspect_usage_text);
+    EXPECT_EQ(out.err.view(), inspect_usage_text);
     EXPECT_EQ(out.status, 2);
   }
-  const InspectOutput help = run_inspect(Args{"--help"}, now);
+  // A --at value that names no moment is named, escaped and cut short.
+  const std::string bad = "\t" + std::string(100, 'x');
+  EXPECT_EQ(run_inspect(Args{"--at", bad, "T"}, test_clock).err.view(),
+            "idstamp-inspect: --at '\\x09" + bad.substr(1, 63) +
+                "...' is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999\n" +
+                std::string(inspect_usage_text));
+  const InspectOutput help = run_inspect(Args{"--help"}, test_clock);
   EXPECT_EQ(help.out.view().substr(0, inspect_usage_text.size()), inspect_usage_text);
-  for (const char* option : {"-t MINUTES", "--json", "--", "Exit status"})
+  for (const char* option :
+       {"-t MINUTES", "--json", "--at MOMENT", "--batch", "-z", "--", "Exit status"})
     EXPECT_NE(help.out.view().find(option, inspect_usage_text.size()), std::string::npos) << option;
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(run_inspect(Args{"--version"}, now).out.view(),
+  EXPECT_EQ(run_inspect(Args{"--version"}, test_clock).out.view(),
             "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
-  EXPECT_EQ(run_inspect(Args{"--help", "T"}, now).status, 2);
+  EXPECT_EQ(run_inspect(Args{"--help", "T"}, test_clock).status, 2);
+}
+
+// Every field from one below its range to one above, in years of each kind:
+// a text is read exactly when its fields name a moment that exists, which
+// is when ticks_from_parts keeps them as they are rather than clamp them.
+TEST(ReadMoment, ReadsExactlyTheMomentsThatExist) {
+  std::size_t read = 0;
+  const auto check = [&read](std::int32_t y, std::int32_t mo, std::int32_t d, std::int32_t h,
+                             std::int32_t mi, std::int32_t s, std::int32_t ms, char t) {
+    char text[96];  // room for any int fields, which -Wformat-truncation asks for
+    (void)std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", y, mo, d, t, h,
+                        mi, s, ms);
+    const DateTicks ticks = ticks_from_parts(y, mo, d, h, mi, s, ms);
+    const DateParts p = parts_of_ticks(ticks);
+    const bool exists = p.year == y && p.month == mo && p.day == d && p.hour == h &&
+                        p.minute == mi && p.second == s && p.millisecond == ms;
+    const std::optional<DateTicks> moment = read_moment(text);
+    EXPECT_EQ(moment, exists ? std::optional(ticks) : std::nullopt) << text;
+    // Without the milliseconds, the same moment at .000.
+    text[19] = '\0';
+    EXPECT_EQ(read_moment(text),
+              exists ? std::optional(ticks - DateTicks(ms) * 10'000) : std::nullopt)
+        << text;
+    read += moment.has_value();
+  };
+  for (const std::int32_t year : {0, 1, 4, 100, 400, 1900, 2000, 2023, 2024, 9999})
+    for (std::int32_t month = 0; month <= 13; ++month)
+      for (std::int32_t day = 0; day <= 32; ++day) check(year, month, day, 12, 30, 30, 500, ' ');
+  for (std::int32_t hour = 0; hour <= 24; ++hour)
+    for (std::int32_t minute = 0; minute <= 60; ++minute)
+      for (const std::int32_t second : {0, 59, 60})
+        for (const std::int32_t ms : {0, 999}) check(2021, 10, 31, hour, minute, second, ms, 'T');
+  // Every day of five common years and four leap ones (year 0 has none), and
+  // 24 * 60 minutes with two seconds and two milliseconds each.
+  EXPECT_EQ(read, 5u * 365 + 4 * 366 + 24 * 60 * 2 * 2);
+  // Anything but the two forms.
+  for (const char* text : {"2021-10-31 00:30:00.5", "2021-10-31 00:30:00x", "2021-10-31t00:30:00",
+                           " 2021-10-31 00:30:00", "+021-10-31 00:30:00", "2021/10/31 00:30:00"})
+    EXPECT_EQ(read_moment(text), std::nullopt) << text;
+}
+
+// The program's streams in a test: the input given in pieces of `piece`
+// bytes, the output collected. Each read first checks that every line
+// ended so far has its result written, so none waits for more input.
+class TestStreams final : public BatchStreams {
+ public:
+  TestStreams(std::string_view input, std::size_t piece) : input_(input), piece_(piece) {}
+
+  std::ptrdiff_t read(char* buffer, std::size_t size) override {
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), ended_) << "after " << at_;
+    if (reads_left-- == 0) return -1;
+    const std::size_t n = std::min({size, piece_, input_.size() - at_});
+    std::copy_n(input_.begin() + at_, n, buffer);
+    ended_ += std::count(buffer, buffer + n, '\n');
+    at_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool write(std::string_view bytes) override {
+    if (writes_left-- == 0) return false;
+    output.append(bytes);
+    return true;
+  }
+
+  std::string output;
+  int reads_left = -1;   // the read that fails, counting down; -1 for none
+  int writes_left = -1;  // the same for writes
+
+ private:
+  std::string_view input_;
+  std::size_t piece_;
+  std::size_t at_ = 0;
+  std::ptrdiff_t ended_ = 0;  // lines whose LF has been read
+};
+
+// Each line of a batch gives the single-token JSON report of its token with
+// "line" first, at --at or with the clock read once for each line that
+// parses, whatever pieces the input comes in: fresh, expired, ahead and
+// malformed tokens, an empty line, CRLF, a line that outgrows the buffer (a
+// stamp padded with zeros still reads), and a last line without its LF.
+TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
+  const std::string tokens[] = {
+      "",
+      *crypt_id("ABC", now_stamp - 5),
+      *crypt_id("A", now_stamp - 31 * 60'000),
+      *crypt_id("A", now_stamp + 60'000),
+      "5109B8788C4A75X",
+      reference::scrambled("003ABC" + std::string(200'000, '0') + "411196474"),
+      *crypt_id("caf\xC3\xA9", now_stamp - 29 * 60'000),
+  };
+  std::string input;
+  std::string want;
+  for (std::size_t i = 0; i < std::size(tokens); ++i) {
+    input += (i == 0 ? "" : i % 2 ? "\n" : "\r\n") + tokens[i];
+    const std::string single(run_inspect(Args{"--json", tokens[i]}, test_clock).out.view());
+    want += "{\"line\": " + std::to_string(i + 1) + ", " + single.substr(1);
+  }
+  InspectSettings settings;
+  settings.json = true;
+  for (const bool at : {false, true}) {
+    if (at) settings.at = read_moment(now_text);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, input.size()}) {
+      TestStreams streams(input, piece);
+      clock_reads = 0;
+      EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
+      EXPECT_EQ(streams.output, want) << at << piece;
+      EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece;
+    }
+  }
+}
+
+TEST(RunBatch, TabSeparatedLines) {
+  const std::string input = *crypt_id("tab\tand \\", now_stamp - 61'001) + "\n\n" +
+                            *crypt_id("A", now_stamp + 60'000) + "\r\n";
+  InspectSettings settings;
+  settings.lifetime = 1;
+  settings.at = now;
+  TestStreams streams(input, input.size());
+  EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
+  EXPECT_EQ(
+      streams.output,
+      "1\texpired\t61001\ttab\\x09and \\\\\n2\tmalformed: too short\t\t\n3\tahead\t-60000\tA\n");
+}
+
+// A failed read or write ends the batch with status 1: the results written
+// are whole, and nothing is written after a failure.
+TEST(RunBatch, FailuresEndIt) {
+  const std::string token = *crypt_id("ABC", now_stamp - 5);
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += token + "\n";  // more than one write's worth
+  InspectSettings settings;
+  settings.json = true;
+  TestStreams whole(input, 100);
+  ASSERT_EQ(run_batch(settings, test_clock, whole), 0);
+  for (const bool writing : {false, true}) {
+    for (int fail_at = 0; fail_at < 4; ++fail_at) {
+      TestStreams streams(input, writing ? input.size() : 100);
+      (writing ? streams.writes_left : streams.reads_left) = fail_at;
+      EXPECT_EQ(run_batch(settings, test_clock, streams), 1) << writing << fail_at;
+      EXPECT_EQ(whole.output.substr(0, streams.output.size()), streams.output);
+      EXPECT_TRUE(streams.output.empty() || streams.output.back() == '\n');
+    }
+  }
 }
 
 // An independent reading of UTF-8: decode each sequence to its code point,

@@ -3,6 +3,8 @@
 # from 1 to 50, and with every allocation failing: a program exits 0 with
 # its right output or 1 with nothing (2 with the usage text, for usage),
 # never with a signal, and writes nothing to stderr; the C calls all return.
+# A batch whose line outgrows the buffer exits 0 with every result, or 1 with
+# the whole results written before its memory failed.
 # TZ=UTC, since glibc reads a zone file into memory it allocates, and falls
 # back to UTC without a word when it cannot.
 #
@@ -47,6 +49,14 @@ expect() {
 token=$("$bin" -i ABC -c)
 usage=$("$bin"; printf x)
 fresh=$("$inspect" --json "$token"; printf x)
+{
+  printf '%s\n\n' "$token"
+  head -c 100000 /dev/zero | tr '\0' 7
+  printf '\n%s\n' "$token"
+} >"$work/lines"
+at="2021-10-31 00:30:00.250"
+"$inspect" --batch --json --at "$at" <"$work/lines" >"$work/results" ||
+  fail "batch without a failing allocator"
 settings="all"
 n=1
 while [ $n -le 50 ]; do
@@ -71,6 +81,14 @@ for setting in $settings; do
       fail "$setting inspect: $(cat "$work/out")"
   elif [ "$status" -ne 1 ] || [ -s "$work/out" ]; then
     fail "$setting inspect: status $status, stdout '$(cat "$work/out")'"
+  fi
+  run "$setting" "$inspect" --batch --json --at "$at" <"$work/lines"
+  size=$(wc -c <"$work/out")
+  if [ "$status" -eq 0 ]; then
+    cmp -s "$work/out" "$work/results" || fail "$setting batch: $(cat "$work/out")"
+  elif [ "$status" -ne 1 ] || ! head -c "$size" "$work/results" | cmp -s - "$work/out" ||
+       { [ "$size" -gt 0 ] && [ "$(tail -c 1 "$work/out" | od -An -c | tr -d ' ')" != '\n' ]; }; then
+    fail "$setting batch: status $status, stdout '$(cat "$work/out")'"
   fi
   run "$setting" "$c_program"
   [ "$status" -eq 0 ] || fail "$setting C interface: status $status"

@@ -57,4 +57,32 @@ issue "stamp cycle" UTC $t ABC
 rejected "stamp cycle: 2^32 ms - 1 min later" UTC $((t + 4294967296 - 60000))
 accepted "stamp cycle: 2^32 ms later" UTC $((t + 4294967296))
 
+# --at names a local moment: the report, plain and JSON, is that of a run
+# whose clock reads it, with the clock frozen a day later. In UTC, and on
+# both sides of Berlin's changes: back (issued 02:50 summer time; 02:55
+# before, 02:05 and 02:55 in the repeated hour) and forward (issued 01:45;
+# 01:50 before, 03:00 after).
+tool=$bin
+for case in "UTC 1635641400250 0 75" "Europe/Berlin 1635641400250 5 15 65" \
+            "Europe/Berlin 1616892300000 5 15"; do
+  set -- $case
+  zone=$1 t=$2
+  shift 2
+  bin=$tool
+  issue "$zone --at" "$zone" "$t" ABC
+  bin=$(dirname "$tool")/idstamp-inspect
+  for later in "$@"; do
+    when=$((t + later * minute))  # not $ms, which at() sets
+    moment=$(TZ=$zone date -d "@$((when / 1000))" '+%F %T').$(printf '%03d' $((when % 1000)))
+    for format in --json --; do
+      at "$zone" "$when" $format "$token"
+      mv "$work/out" "$work/by_clock"
+      at "$zone" $((when + 86400000)) --at "$moment" $format "$token"
+      cmp -s "$work/out" "$work/by_clock" ||
+        fail "$zone --at '$moment' $format: $(cat "$work/out"), by the clock $(cat "$work/by_clock")"
+    done
+  done
+done
+bin=$tool
+
 finish "time zones"

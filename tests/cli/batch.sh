@@ -1,0 +1,60 @@
+#!/bin/sh
+# idstamp-inspect --batch, the real binary: with -z, every published token
+# gives the JSON of a single-token run with "line" first; usage errors; and
+# results written while the input waits.
+#
+# usage: batch.sh IDSTAMP LIBFAKETIME
+. "$(dirname "$0")/e2e_lib.sh"
+
+inspect=$(dirname "$bin")/idstamp-inspect
+bin=$inspect
+t0=1635640200250  # 2021-10-31 00:30:00.250 UTC
+t0_text="2021-10-31 00:30:00.250"
+
+# Every token of docs/token-vectors.json (ids with CR and LF among them) as a
+# record of $work/input and in a file of its own, but the two that hold a
+# zero byte, which no record can.
+work=$work perl -ne 'next unless /"token_hex": "([0-9a-f]*)"/ && $1 !~ /^(..)*00/;
+          my $t = pack("H*", $1); print $t, "\0";
+          open my $f, ">", "$ENV{work}/token." . ++$n; print $f $t' \
+  "$(dirname "$0")/../../docs/token-vectors.json" >"$work/input"
+at UTC $t0 --batch -z --json --at "$t0_text" <"$work/input"
+[ "$status" -eq 0 ] || fail "vectors: status $status"
+mv "$work/out" "$work/batch"
+n=0
+batch_wrap=$wrap
+wrap=  # memcheck for the batch alone
+while [ -f "$work/token.$((n + 1))" ]; do
+  n=$((n + 1))
+  token=$(cat "$work/token.$n"; printf x)
+  at UTC $t0 --json --at "$t0_text" -- "${token%x}"
+  printf '{"line": %d, %s\n' $n "$(tail -c +2 "$work/out")" >"$work/want"
+  sed -n "${n}p" "$work/batch" | cmp -s - "$work/want" ||
+    fail "vector $n: '$(sed -n "${n}p" "$work/batch")', want '$(cat "$work/want")'"
+done
+wrap=$batch_wrap
+[ $n -ge 80 ] && [ "$(wc -l <"$work/batch")" -eq $n ] || fail "$(wc -l <"$work/batch") results, $n tokens"
+
+# Usage errors: a --at value that names no moment, a token beside --batch.
+for args in "--batch --at 2021-02-29T10:00:00" "--batch X" "-z X"; do
+  at UTC $t0 $args </dev/null
+  [ "$status" -eq 2 ] && [ ! -s "$work/out" ] && [ -s "$work/err" ] || fail "$args: status $status"
+done
+
+# Results come as their lines do: the first is written while the input stays
+# open (up to 20 s, for slow wrappers).
+mkfifo "$work/fifo"
+$wrap "$inspect" --batch --json <"$work/fifo" >"$work/out" &
+pid=$!
+exec 3>"$work/fifo"
+printf '%s\n' "$(cat "$work/token.1")" >&3
+i=0
+while ! grep -q '^{"line": 1, ' "$work/out" && [ $i -lt 200 ]; do
+  sleep 0.1
+  i=$((i + 1))
+done
+grep -q '^{"line": 1, ' "$work/out" || fail "no result while the input waits"
+exec 3>&-
+wait $pid || fail "paused input: status $?"
+
+finish "batch"
