@@ -99,13 +99,20 @@ class BuildExt(build_ext):
         (temp / "include" / "idstamp").mkdir(parents=True, exist_ok=True)
         # Only the module's entry point is visible: the library's code and the
         # static C++ runtime stay inside.
-        write_if_changed(temp / "exports.map", "{ global: PyInit__idstamp; local: *; };\n")
+        generated = {temp / "exports.map": "{ global: PyInit__idstamp; local: *; };\n",
+                     temp / "build-settings.txt": f"{library} {macros}\n"}
         if EMBED:
-            write_if_changed(temp / "include" / "idstamp" / "version.h", version_header())
-            write_if_changed(temp / "include" / "idstamp" / "export.h", EXPORT_HEADER)
+            generated[temp / "include" / "idstamp" / "version.h"] = version_header()
+            generated[temp / "include" / "idstamp" / "export.h"] = EXPORT_HEADER
+        for path, text in generated.items():
+            write_if_changed(path, text)
+        # An extension is rebuilt when any header or setting it depends on
+        # changed, such as the digit map.
+        headers = [str(p) for p in [*HERE.glob("include/**/*.h"), *HERE.glob("src/**/*.h")]]
         for ext in self.extensions:
             ext.include_dirs.insert(0, str(temp / "include"))
             ext.extra_link_args.append(f"-Wl,--version-script={temp / 'exports.map'}")
+            ext.depends += [str(path) for path in generated] + headers
         super().run()
 
 

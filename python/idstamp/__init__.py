@@ -33,7 +33,7 @@ from . import _idstamp
 from ._idstamp import MAX_ID_LENGTH, crypt_id, decrypt_id, year_stamp
 
 if TYPE_CHECKING:
-    from _typeshed import ReadableBuffer
+    from _typeshed import ReadableBuffer as _Buffer
 
 __all__ = [
     "MAX_ID_LENGTH",
@@ -77,7 +77,7 @@ class TokenReport:
 
 
 def inspect_token(
-    token: str | ReadableBuffer, lifetime: int = 30, now: int | None = None
+    token: str | _Buffer, lifetime: int = 30, now: int | None = None
 ) -> TokenReport:
     """The verdict on token for lifetime minutes at year stamp now (the
     clock when None, read only for a token that parses)."""

@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Per-call cost of the idstamp Python package against its neighbours.
+
+    /usr/bin/python3 bench/python_calls.py [--idstamp PATH] [--quick] [--check]
+
+Run it where the package is importable (an installed wheel or the Debian
+package). Each figure is the median of five timeit runs. It reports
+decrypt_id and crypt_id with the clock and at a given stamp, zlib.crc32 of
+the same token (the goal: the package's calls at most 3 times that), a
+check in pure Python written from docs/token-format.md (expected to be 20
+times slower or more), and `idstamp -d` started with subprocess.run.
+--check exits 1 when a goal is missed; --quick runs a tenth as many calls.
+"""
+
+import argparse
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+import timeit
+import zlib
+from pathlib import Path
+
+import idstamp
+
+# --- a checker in pure Python, from the format page ---------------------------
+
+ENCODE = b"5820739164"
+DECODE_TABLE = bytes.maketrans(ENCODE, b"0123456789")
+DECIMAL = re.compile(rb"[\t\n\v\f\r ]*([+-]?[0-9]+)\Z")
+
+
+def read_decimal(text, bits):
+    match = DECIMAL.match(text)
+    if match is None:
+        return None
+    limit = 2 ** (bits - 1)
+    return max(-limit, min(limit - 1, int(match.group(1))))
+
+
+def year_stamp():
+    seconds = time.time()
+    t = time.localtime(seconds)
+    days_seconds = (t.tm_yday - 1) * 86400 + t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec
+    return (days_seconds * 1000 + int(seconds * 1000) % 1000) % 2**32
+
+
+def py_decrypt_id(token, lifetime=30):
+    n = len(token)
+    if n < 3:
+        return None
+    plain = bytearray(token.translate(DECODE_TABLE))
+    for i in range(1, n // 2, 2):  # R then E: odd positions below n/2 swap
+        plain[i], plain[n - 1 - i] = plain[n - 1 - i], plain[i]
+    length = read_decimal(bytes(plain[:3]), 32)
+    if length is None or length <= 0 or 3 + length >= n:
+        return None
+    ident = bytes(plain[3:3 + length])
+    stamp = read_decimal(bytes(plain[3 + length:]), 64)
+    if b"\0" in ident or stamp is None or stamp == -1:
+        return None
+    diff = (year_stamp() - stamp + 2**63) % 2**64 - 2**63
+    minutes = -(-diff // 60000) if diff < 0 else diff // 60000
+    return ident if 0 <= minutes < lifetime else None
+
+
+# --- timing -------------------------------------------------------------------
+
+def per_call(statement, number, **names):
+    """Seconds per run of the statement: a string, so that no extra Python
+    call is timed with it."""
+    runs = timeit.repeat(statement, number=number, repeat=5, globals=names)
+    return statistics.median(runs) / number
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--idstamp", help="the idstamp program (default: on PATH, else build/release)")
+    parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--check", action="store_true")
+    args = parser.parse_args()
+    scale = 10 if args.quick else 1
+
+    token = idstamp.crypt_id(b"user-42")
+    stamp = idstamp.inspect_token(token).stamp
+    assert py_decrypt_id(token) == idstamp.decrypt_id(token) == b"user-42"
+    names = {"token": token, "stamp": stamp, "crc32": zlib.crc32, "decrypt_id": idstamp.decrypt_id,
+             "crypt_id": idstamp.crypt_id, "py_decrypt_id": py_decrypt_id}
+    calls = 1_000_000 // scale
+    rows = [
+        ("zlib.crc32(token)", per_call("crc32(token)", calls, **names)),
+        ("decrypt_id(token)", per_call("decrypt_id(token)", calls, **names)),
+        ("crypt_id(id)", per_call("crypt_id(b'user-42')", calls, **names)),
+        ("decrypt_id(token, 30, now)", per_call("decrypt_id(token, 30, stamp)", calls, **names)),
+        ("crypt_id(id, stamp)", per_call("crypt_id(b'user-42', stamp)", calls, **names)),
+        ("pure Python decrypt", per_call("py_decrypt_id(token)", calls // 10, **names)),
+    ]
+    program = args.idstamp or shutil.which("idstamp")
+    if program is None and Path("build/release/idstamp").exists():
+        program = "build/release/idstamp"
+    if program is not None:
+        command = [program, "-i", token.decode(), "-d"]
+        rows.append((f"subprocess.run({Path(program).name} -d)", per_call(
+            "run(command, stdout=DEVNULL, check=False)", 200 // scale, command=command,
+            run=subprocess.run, DEVNULL=subprocess.DEVNULL)))
+
+    base = rows[0][1]
+    print(f"{'call':34s} {'per call':>12s} {'x crc32':>9s}")
+    for name, seconds in rows:
+        print(f"{name:34s} {seconds * 1e9:9.1f} ns {seconds / base:9.2f}")
+    times = dict(rows)
+    goals = [
+        ("decrypt_id / crc32 <= 3", times["decrypt_id(token)"] / base <= 3),
+        ("crypt_id / crc32 <= 3", times["crypt_id(id)"] / base <= 3),
+        ("pure Python / decrypt_id >= 20", times["pure Python decrypt"] / times["decrypt_id(token)"] >= 20),
+    ]
+    for name, met in goals:
+        print(f"goal {name}: {'met' if met else 'MISSED'}")
+    return 1 if args.check and not all(met for _, met in goals) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
