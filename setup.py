@@ -130,6 +130,7 @@ if EMBED:
     macros += [("IDSTAMP_STATIC_DEFINE", None), ("IDSTAMP_DIGIT_MAP", f'"{digit_map}"')]
     include_dirs = ["include", "src"]
     libraries: list[str] = []
+    library_dirs: list[str] = []
     # A wheel carries no debug information: it would be most of its size.
     link_args = ["-static-libstdc++", "-static-libgcc", "-Wl,--as-needed", "-Wl,--strip-debug"]
 else:
@@ -139,7 +140,8 @@ else:
     flags = pkg_config("--cflags", "--libs") or ["-lidstamp"]
     include_dirs = [f[2:] for f in flags if f.startswith("-I")]
     libraries = [f[2:] for f in flags if f.startswith("-l")]
-    link_args = [f for f in flags if f.startswith("-L")] + ["-Wl,--as-needed"]
+    library_dirs = [f[2:] for f in flags if f.startswith("-L")]
+    link_args = ["-Wl,--as-needed"]
 
 setup(
     version=VERSION,
@@ -150,6 +152,7 @@ setup(
             include_dirs=include_dirs,
             define_macros=macros,
             libraries=libraries,
+            library_dirs=library_dirs,
             extra_compile_args=compile_args,
             extra_link_args=link_args,
             language="c++",
