@@ -205,7 +205,7 @@ PyObject* crypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
     return nullptr;
   }
   try {
-    // The id is valid, so nothing here means memory ran out.
+    // For a valid id, no token means memory ran out.
     const std::optional<std::string> token =
         idstamp::crypt_id(id.view(), stamp ? *stamp : idstamp::year_stamp());
     if (!token) return PyErr_NoMemory();
