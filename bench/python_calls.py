@@ -4,12 +4,13 @@
     /usr/bin/python3 bench/python_calls.py [--idstamp PATH] [--quick] [--check]
 
 Run it where the package is importable (an installed wheel or the Debian
-package). Each figure is the median of five timeit runs. It reports
-decrypt_id and crypt_id with the clock and at a given stamp, zlib.crc32 of
-the same token (the goal: the package's calls at most 3 times that), a
-check in pure Python written from docs/token-format.md (expected to be 20
-times slower or more), and `idstamp -d` started with subprocess.run.
---check exits 1 when a goal is missed; --quick runs a tenth as many calls.
+package). It reports decrypt_id and crypt_id with the clock and at a given
+stamp, zlib.crc32 of the same token (the goal: the package's calls at most
+3 times that), a check in pure Python written from docs/token-format.md
+(expected to be 20 times slower or more), and `idstamp -d` started with
+subprocess.run. Every round times every row once, and each figure is the
+median of five rounds. --check exits 1 when a goal is missed; --quick runs
+a tenth as many calls.
 """
 
 import argparse
@@ -117,17 +118,15 @@ def main():
     for name, seconds in rows:
         print(f"{name:34s} {seconds * 1e9:9.1f} ns {seconds / base:9.2f}")
     times = dict(rows)
-    goals = [
-        ("decrypt_id / crc32", times["decrypt_id(token)"] / base, "<=", 3),
-        ("crypt_id / crc32", times["crypt_id(id)"] / base, "<=", 3),
-        ("pure Python decrypt / decrypt_id", times["pure Python decrypt"] / times["decrypt_id(token)"],
-         ">=", 20),
-    ]
     missed = 0
-    for name, ratio, sense, goal in goals:
-        met = ratio <= goal if sense == "<=" else ratio >= goal
-        missed += not met
-        print(f"goal {name} {sense} {goal}: {ratio:.2f}, {'met' if met else 'MISSED'}")
+    for name in ("decrypt_id(token)", "crypt_id(id)"):
+        ratio = times[name] / base
+        missed += ratio > 3
+        print(f"goal {name} / crc32 <= 3: {ratio:.2f}, {'met' if ratio <= 3 else 'MISSED'}")
+    # Not a goal of the package: how much a checker written again in Python
+    # would cost, which is expected to be 20 times as much or more.
+    ratio = times["pure Python decrypt"] / times["decrypt_id(token)"]
+    print(f"pure Python decrypt / decrypt_id(token): {ratio:.2f} (20 or more expected)")
     return 1 if args.check and missed else 0
 
 
