@@ -2,16 +2,17 @@
 # The Debian packages end to end: builds them from a copy of the tree (with
 # the test suite), builds them again from another folder without it and
 # checks the .deb files are byte-identical, runs lintian (any E: or W:
-# fails), installs the three with apt-get, uses what they install (the tools,
-# the man pages, the completion, a C program through pkg-config and a C++
-# program through find_package), purges them and checks nothing is left.
-# Needs root and the Build-Depends of debian/control.
+# fails), installs the four with apt-get, uses what they install (the tools,
+# the man pages, the completion, a C program through pkg-config, a C++
+# program through find_package and the Python module), purges them and checks
+# nothing is left. Needs root and the Build-Depends of debian/control. The
+# builds see Debian's tools first on PATH, as a build daemon's would.
 #   tests/install/debian_check.sh
 set -eu
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-packages="idstamp libidstamp1 libidstamp-dev"
+packages="idstamp libidstamp1 libidstamp-dev python3-idstamp"
 fail() { echo "FAIL: $*"; exit 1; }
 
 # build FOLDER [ENV...]: the packages of the tracked files, built in FOLDER.
@@ -20,7 +21,8 @@ build() {
   shift
   mkdir -p "$dir/idstamp"
   git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$dir/idstamp" -xf -
-  (cd "$dir/idstamp" && env "$@" dpkg-buildpackage -us -uc -b >"$dir/log" 2>&1) \
+  (cd "$dir/idstamp" && env PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@" \
+    dpkg-buildpackage -us -uc -b >"$dir/log" 2>&1) \
     || { tail -40 "$dir/log"; fail "dpkg-buildpackage in $dir"; }
 }
 build first DEB_BUILD_OPTIONS=
@@ -70,6 +72,12 @@ cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer" "id from C++" || fail "the C++ program against the packages"
 ldd "$work/consumer/consumer" | grep -q 'libidstamp.so.1 => /' \
   || fail "the C++ program does not use the shared library"
+
+(cd / && /usr/bin/python3 -c 'import idstamp') || fail "python3-idstamp does not import"
+(cd / && /usr/bin/python3 -c 'import idstamp, sys; sys.exit(idstamp.decrypt_id(sys.argv[1]) != b"ABC")' \
+  "$tok") || fail "the Python module does not check the tool's token"
+so=$(dpkg -L python3-idstamp | grep '/_idstamp.*\.so$')
+ldd "$so" | grep -q 'libidstamp.so.1 => /' || fail "the Python module does not use the shared library"
 
 # shellcheck disable=SC2086
 dpkg -L $packages | sort -u >"$work/files"

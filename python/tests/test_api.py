@@ -1,0 +1,141 @@
+"""How the functions take their arguments, refuse misuse, hold up under
+threads and a million calls, and describe themselves."""
+
+import array
+import gc
+import inspect
+import sys
+import threading
+
+import pytest
+
+import idstamp
+from idstamp import Verdict
+
+ID = "caf\u00e9-\udcff"  # a lone surrogate stands for the byte 0xff
+ID_BYTES = b"caf\xc3\xa9-\xff"
+TOKEN = idstamp.crypt_id(ID_BYTES, stamp=5)
+
+
+@pytest.mark.parametrize("kind", [bytes, bytearray, memoryview, str,
+                                  lambda b: array.array("B", b), lambda b: memoryview(b"x" + b)[1:]])
+def test_every_form_of_bytes_is_the_same(kind):
+    ident = ID if kind is str else kind(ID_BYTES)
+    token = idstamp.crypt_id(ident, stamp=5)
+    assert type(token) is bytes and token == TOKEN
+    text = TOKEN.decode("utf-8", "surrogateescape")
+    again = text if kind is str else kind(TOKEN)
+    assert idstamp.decrypt_id(again, now=5) == ID_BYTES
+    assert idstamp.inspect_token(again, now=5).id == ID_BYTES
+
+
+def test_a_zero_byte_makes_a_token_malformed_wherever_it_is():
+    for i in range(len(TOKEN)):
+        token = TOKEN[:i] + b"\0" + TOKEN[i + 1:]
+        assert idstamp.inspect_token(token, now=5).verdict is Verdict.MALFORMED
+        assert idstamp.decrypt_id(token, now=5) is None
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda: idstamp.crypt_id(42), TypeError),
+    (lambda: idstamp.crypt_id(None), TypeError),
+    (lambda: idstamp.crypt_id(b"A", stamp=1.5), TypeError),
+    (lambda: idstamp.crypt_id(b"A", stamp="5"), TypeError),
+    (lambda: idstamp.decrypt_id(["x"]), TypeError),
+    (lambda: idstamp.decrypt_id(b"x", lifetime=None), TypeError),
+    (lambda: idstamp.inspect_token(b"x", now=1.0), TypeError),
+    (lambda: idstamp.crypt_id(b"A", 5, 6), TypeError),
+    (lambda: idstamp.crypt_id(b"A", 5, stamp=6), TypeError),
+    (lambda: idstamp.crypt_id(ident=b"A"), TypeError),
+    (lambda: idstamp.decrypt_id(), TypeError),
+    (lambda: idstamp.year_stamp(1), TypeError),
+    (lambda: idstamp.crypt_id(b""), ValueError),
+    (lambda: idstamp.crypt_id(""), ValueError),
+    (lambda: idstamp.crypt_id(b"x" * 1000), ValueError),
+    (lambda: idstamp.crypt_id("\u00e9" * 500), ValueError),  # 1000 bytes in UTF-8
+    (lambda: idstamp.crypt_id(b"A\0B"), ValueError),
+    (lambda: idstamp.crypt_id(b"A", stamp=-1), ValueError),
+    (lambda: idstamp.crypt_id(b"A", stamp=2**32), ValueError),
+    (lambda: idstamp.crypt_id(b"A", stamp=2**64), ValueError),
+    (lambda: idstamp.decrypt_id(TOKEN, now=-1), ValueError),
+    (lambda: idstamp.inspect_token(TOKEN, now=2**32), ValueError),
+    (lambda: idstamp.decrypt_id(TOKEN, lifetime=2**31), ValueError),
+    (lambda: idstamp.inspect_token(TOKEN, lifetime=-(2**31) - 1), ValueError),
+])
+def test_misuse_raises(call, error):
+    with pytest.raises(error):
+        call()
+
+
+def test_limits_are_accepted():
+    assert idstamp.decrypt_id(idstamp.crypt_id(b"x" * idstamp.MAX_ID_LENGTH, 2**32 - 1),
+                              2**31 - 1, 2**32 - 1) == b"x" * 999
+    assert idstamp.inspect_token(idstamp.crypt_id(b"A", 60000), -(2**31), 0).verdict is Verdict.AHEAD
+
+
+def test_signatures_and_metadata():
+    signatures = {f.__name__: [(p.name, p.default, p.kind) for p in
+                               inspect.signature(f).parameters.values()]
+                  for f in (idstamp.crypt_id, idstamp.decrypt_id, idstamp.inspect_token,
+                            idstamp.year_stamp)}
+    either, empty = inspect.Parameter.POSITIONAL_OR_KEYWORD, inspect.Parameter.empty
+    check = [("token", empty, either), ("lifetime", 30, either), ("now", None, either)]
+    assert signatures == {"crypt_id": [("id", empty, either), ("stamp", None, either)],
+                          "decrypt_id": check, "inspect_token": check, "year_stamp": []}
+    assert (idstamp.__version__, idstamp.MAX_ID_LENGTH) == ("1.2.0", 999)
+    assert [v.value for v in Verdict] == ["fresh", "expired", "ahead", "malformed"]
+    with pytest.raises(AttributeError):
+        idstamp.inspect_token(TOKEN).verdict = Verdict.FRESH  # frozen
+
+
+def test_threads_calling_at_once():
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)  # switch threads as often as the interpreter can
+    barrier, failures = threading.Barrier(8), []
+
+    def work(n):
+        barrier.wait()
+        for i in range(3000):
+            ident = b"thread-%d-%d" % (n, i)
+            if idstamp.decrypt_id(idstamp.crypt_id(ident, i), 1, i + 59999) != ident or \
+                    idstamp.decrypt_id(idstamp.crypt_id(ident)) != ident:
+                failures.append(ident)
+
+    threads = [threading.Thread(target=work, args=(n,)) for n in range(8)]
+    try:
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    finally:
+        sys.setswitchinterval(interval)
+    assert failures == []
+
+
+def resident_bytes():
+    with open("/proc/self/statm", encoding="ascii") as f:
+        return int(f.read().split()[1]) * 4096
+
+
+def test_a_million_calls_leak_nothing():
+    ident, text, view = b"user-42", ID, memoryview(bytearray(TOKEN))
+    watched = (ident, text, view, TOKEN, None, 30)
+
+    def calls(rounds):
+        for _ in range(rounds):
+            idstamp.crypt_id(text)
+            idstamp.decrypt_id(view, now=5)
+            idstamp.inspect_token(TOKEN, 30, 5)
+            try:
+                idstamp.crypt_id(ident, stamp=-1)
+            except ValueError:
+                pass
+
+    calls(10000)
+    gc.collect()
+    refs, blocks, rss = [sys.getrefcount(o) for o in watched], sys.getallocatedblocks(), resident_bytes()
+    calls(250000)  # a million calls
+    gc.collect()
+    assert [sys.getrefcount(o) for o in watched] == refs
+    assert sys.getallocatedblocks() - blocks < 100
+    assert resident_bytes() - rss < 2 << 20  # a leak of 8 bytes a call would be 8 MB
