@@ -256,24 +256,24 @@ PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     set_error_from_exception();
     return nullptr;
   }
-  PyObject* items[] = {
-      str_of(idstamp::verdict_name(report.verdict)),
-      report.reason.empty() ? Py_NewRef(Py_None) : str_of(report.reason),
-      report.id ? bytes_of(*report.id) : Py_NewRef(Py_None),
-      int_or_none(report.stamp),
-      int_or_none(report.now),
-      int_or_none(report.age_ms),
-  };
-  constexpr Py_ssize_t count = sizeof items / sizeof items[0];
-  PyObject* result = PyTuple_New(count);
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    if (items[i] == nullptr || result == nullptr) {
-      for (Py_ssize_t j = i; j < count; ++j) Py_XDECREF(items[j]);
-      Py_XDECREF(result);
-      return nullptr;
+  // Items are made one at a time and the first failure ends it, so that no
+  // API call runs with an error set. A failed put releases the tuple and
+  // the items already in it.
+  PyObject* result = PyTuple_New(6);
+  const auto put = [&result](Py_ssize_t i, PyObject* item) {
+    if (item == nullptr) {
+      Py_CLEAR(result);
+      return false;
     }
-    PyTuple_SetItem(result, i, items[i]);  // steals the reference
-  }
+    PyTuple_SetItem(result, i, item);  // steals the reference
+    return true;
+  };
+  if (result == nullptr || !put(0, str_of(idstamp::verdict_name(report.verdict))) ||
+      !put(1, report.reason.empty() ? Py_NewRef(Py_None) : str_of(report.reason)) ||
+      !put(2, report.id ? bytes_of(*report.id) : Py_NewRef(Py_None)) ||
+      !put(3, int_or_none(report.stamp)) || !put(4, int_or_none(report.now)) ||
+      !put(5, int_or_none(report.age_ms)))
+    return nullptr;
   return result;
 }
 

@@ -51,7 +51,7 @@ std::size_t issue_token(char* dst, std::size_t capacity, std::string_view id, st
   dst[2] = static_cast<char>('0' + id.size() % 10);
   std::memcpy(dst + 3, id.data(), id.size());
   char* const stamp_at = dst + 3 + id.size();
-  (void)std::to_chars(stamp_at, stamp_at + max_stamp_digits, stamp);  // n counted its digits
+  (void)std::to_chars(stamp_at, dst + n, stamp);  // n counted its digits
   scramble_for_issue(dst, n);
   return n;
 }

@@ -215,6 +215,26 @@ TEST(InspectToken, ForgedStamps) {
   }
 }
 
+// Around the longest token an issuer writes (1012 bytes), where reading
+// whole gives way to reading in pieces, and around the pieces' edges: a
+// stamp padded with spaces, a sign and zeros reads the same, and one stray
+// byte anywhere in the padding fails it.
+TEST(ReadToken, PaddedStampsAcrossThePieces) {
+  for (const std::size_t n : {1011u, 1012u, 1013u, 2023u, 2024u, 2025u, 3037u}) {
+    for (std::size_t spaces = 0; spaces < n - 9; spaces += 250) {
+      std::string plain = "003ABC" + std::string(spaces, ' ') + "-";
+      plain += std::string(n - plain.size() - 2, '0') + "42";
+      EXPECT_EQ(reference::contents(scrambled(plain)), std::make_pair("ABC"s, std::int64_t{-42}))
+          << n << ' ' << spaces;
+      for (const std::size_t at : {spaces + 6, n - 3}) {
+        std::string stray = plain;
+        stray[at] = 'x';
+        EXPECT_EQ(reference::contents(scrambled(stray)), std::nullopt) << n << ' ' << at;
+      }
+    }
+  }
+}
+
 TEST(ReadToken, LargeInputs) {
   constexpr std::size_t big = 128 * 1024;
   EXPECT_EQ(reference::contents(std::string(big, 'x')), std::nullopt);
