@@ -11,8 +11,6 @@ namespace idstamp {
 
 namespace {
 
-constexpr std::size_t max_stamp_digits = std::numeric_limits<std::uint32_t>::digits10 + 1;
-
 // The three bytes of a length field, as an issuer writes them (three
 // digits) or as the decimal reading takes them. Three digits are read
 // straight away: 432 instructions for the check of a 16-byte id, 466 through
