@@ -35,8 +35,8 @@ std::optional<std::string> id_if_fresh(const Check& check, const char* id) {
 }  // namespace
 
 std::optional<std::string> crypt_id(std::string_view id, std::uint32_t stamp) {
-  // Issued on the stack and copied once: 667 instructions for a 16-byte id,
-  // 797 when sized first and issued into the string.
+  // Issued on the stack and copied once: for a 16-byte id this measured 667
+  // instructions, against 797 when sized first and issued into the string.
   char token[max_token_length];
   const std::size_t n = issue_token(token, sizeof token, id, stamp);
   if (n == 0) return std::nullopt;
