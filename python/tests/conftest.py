@@ -2,7 +2,6 @@
 tree (IDSTAMP_SOURCE_DIR, by default the one holding these tests) gives the
 published vectors and the independent model in tools/make_token_vectors.py."""
 
-import importlib.util
 import os
 from pathlib import Path
 from types import ModuleType
@@ -28,10 +27,10 @@ def build_map(model: ModuleType) -> bytes:
 @pytest.fixture(scope="session")
 def model() -> ModuleType:
     """tools/make_token_vectors.py, set to the installed build's digit map."""
-    spec = importlib.util.spec_from_file_location("token_model", SOURCE / "tools/make_token_vectors.py")
-    assert spec is not None and spec.loader is not None
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    path = SOURCE / "tools/make_token_vectors.py"
+    module = ModuleType("token_model")  # not "__main__", so the script part stays idle
+    module.__file__ = str(path)
+    exec(compile(path.read_text(encoding="utf-8"), str(path), "exec"), module.__dict__)
     module.ENCODE = build_map(module)
     module.DECODE = bytes(48 + module.ENCODE.index(48 + d) for d in range(10))
     return module
