@@ -1,5 +1,6 @@
 # The Windows download: `cpack -G ZIP` in a Windows build folder makes
-# idstamp-<version>-win32.zip, one folder holding the two programs, the README,
+# idstamp-<version>-win32.zip or idstamp-<version>-win64.zip, by the target's
+# pointer size, one folder holding the two programs, the README,
 # the licence and the manuals as plain text, each text file with CRLF line
 # ends for Notepad. Included by the top-level CMakeLists.txt for WIN32 builds
 # that install; there the programs install at the top of the tree and nothing
@@ -59,7 +60,8 @@ install(FILES ${zip_texts} DESTINATION . COMPONENT runtime)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win32)
+math(EXPR windows_bits "${CMAKE_SIZEOF_VOID_P} * 8")
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win${windows_bits})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,0 +1,26 @@
+# idstamp_emulator_runs(<var>): sets <var> to TRUE when this cross build's
+# CMAKE_CROSSCOMPILING_EMULATOR runs a program made by the same toolchain, as
+# told by its exit status; FALSE otherwise. Some machines have the emulator
+# installed but cannot run the target's width (a kernel without 32-bit
+# support makes wine fail with "Exec format error"), so having one is not
+# enough to add the tests that run under it.
+function(idstamp_emulator_runs out)
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    set(${out} FALSE PARENT_SCOPE)
+    return()
+  endif()
+  try_run(run_status compiled ${CMAKE_CURRENT_BINARY_DIR}/emulator_probe
+          ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/emulator_probe.cc
+          COMPILE_OUTPUT_VARIABLE compile_output RUN_OUTPUT_VARIABLE run_output)
+  if(NOT compiled)
+    message(FATAL_ERROR "The toolchain cannot build the emulator probe:\n${compile_output}")
+  endif()
+  if(run_status STREQUAL "42")
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    string(STRIP "${run_output}" run_output)
+    message(STATUS "${CMAKE_CROSSCOMPILING_EMULATOR} does not run this build's programs "
+                   "(status ${run_status}${run_output}), so the tests that run them are left out")
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
