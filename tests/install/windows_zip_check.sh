@@ -3,25 +3,26 @@
 # build folder (as the README says), unzips what it makes and checks it. The
 # zip holds one folder with exactly the two programs, the README, the licence
 # and the two manuals; the text files are plain text with CRLF line ends; the
-# programs work from the unzipped folder under wine (WINE names another
-# emulator).
-#   windows_zip_check.sh BUILD_DIR
-set -u
-if [ $# -ne 1 ] || [ ! -f "$1/CMakeCache.txt" ]; then
-  echo "usage: $0 BUILD_DIR (a configured Windows build folder)" >&2
+# programs are console programs of the given width that import only Windows'
+# own DLLs. Given an emulator that runs them, the programs are also run from
+# the unzipped folder (tests/cli/windows_end_to_end.sh).
+#   windows_zip_check.sh BUILD_DIR 32|64 [EMULATOR]
+if [ $# -lt 2 ] || [ $# -gt 3 ] || [ ! -f "$1/CMakeCache.txt" ]; then
+  echo "usage: $0 BUILD_DIR 32|64 [EMULATOR] (a configured Windows build folder)" >&2
   exit 2
 fi
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/check_lib.sh"
 build=$(cd "$1" && pwd)
-emulator=${WINE:-wine}
-export WINEDEBUG=-all
-failures=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+width=$2
+emulator=${3:-}
+# The toolchain's tools, and the PE optional header's magic: 010b for PE32,
+# 020b for PE32+.
+case $width in
+  32) triplet=i686-w64-mingw32 magic=010b ;;
+  64) triplet=x86_64-w64-mingw32 magic=020b ;;
+  *) echo "$0: the width is 32 or 64, not $width" >&2; exit 2 ;;
+esac
 
 cache_value() {
   sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"
@@ -32,7 +33,7 @@ if [ -z "$version" ] || [ -z "$source_dir" ]; then
   echo "FAIL: no project version or source folder in $build/CMakeCache.txt"
   exit 1
 fi
-name=idstamp-$version-win32
+name=idstamp-$version-win$width
 zip=$build/$name.zip
 
 # A zip left by an earlier run must not pass for this one.
@@ -98,63 +99,25 @@ for page in idstamp idstamp-inspect; do
   grep -q -e '^\.' -e '\\f' -e '\\-' "$work/page" && fail "$page.txt: roff left in it"
 done
 
-# The programs, run from the unzipped folder.
+# The programs: console programs of this width, importing only KERNEL32.dll
+# and msvcrt.dll, so that the zip needs no C++ or GCC runtime nor a library of
+# ours.
+objdump=${OBJDUMP:-$triplet-objdump}
 for exe in idstamp.exe idstamp-inspect.exe; do
-  [ "$(head -c 2 "$dir/$exe" 2>/dev/null)" = MZ ] || fail "$exe is not a Windows program"
+  [ "$(head -c 2 "$dir/$exe" 2>/dev/null)" = MZ ] || { fail "$exe is not a Windows program"; continue; }
+  "$objdump" -p "$dir/$exe" >"$work/headers" || { fail "$objdump on $exe"; continue; }
+  grep -q "^Magic[[:space:]]*$magic[[:space:]]" "$work/headers" \
+    || fail "$exe is not a $width-bit program: $(grep '^Magic' "$work/headers")"
+  grep -q '^Subsystem.*(Windows CUI)' "$work/headers" || fail "$exe is not a console program"
+  dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" | tr A-Z a-z | sort -u | tr '\n' ' ')
+  [ "$dlls" = "kernel32.dll msvcrt.dll " ] || fail "$exe imports $dlls, not KERNEL32.dll and msvcrt.dll alone"
 done
 
-# Nothing but Windows' own DLLs: the zip carries no C++ or GCC runtime, nor
-# a library of ours.
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
-if command -v "$objdump" >/dev/null; then
-  for exe in idstamp.exe idstamp-inspect.exe; do
-    "$objdump" -p "$dir/$exe" >"$work/headers" || { fail "$objdump on $exe"; continue; }
-    dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers")
-    [ -n "$dlls" ] || fail "$exe: no imported DLLs found"
-    for dll in $dlls; do
-      case $dll in
-        lib*.dll | *idstamp*) fail "$exe imports $dll, which the zip does not hold" ;;
-      esac
-    done
-  done
+if [ -n "$emulator" ]; then
+  sh "$here/../cli/windows_end_to_end.sh" "$emulator" "$dir/idstamp.exe" "$dir/idstamp-inspect.exe" \
+    || fail "the programs from the zip"
 else
-  echo "note: no $objdump, so the imported DLLs are not checked"
+  echo "windows zip: the programs were not run (no emulator that runs $width-bit programs)"
 fi
 
-# run EXE ARGS...: stdout in $work/out, status in $status.
-run() {
-  exe=$1
-  shift
-  "$emulator" "$dir/$exe" "$@" >"$work/out" 2>"$work/err"
-  status=$?
-}
-
-run idstamp.exe
-printf 'Usage:\r\n-i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)\r\n' \
-  >"$work/want"
-cmp -s "$work/out" "$work/want" || fail "usage text: $(od -c "$work/out" | head -3)"
-[ "$status" -eq 2 ] || fail "usage: status $status"
-
-run idstamp.exe -i ABC -c
-[ "$status" -eq 0 ] || fail "crypt: status $status"
-token=$(tr -d '\r\n' <"$work/out")
-printf '%s\r\n' "$token" >"$work/want"
-{ [ -n "$token" ] && cmp -s "$work/out" "$work/want"; } \
-  || fail "token line: $(od -c "$work/out" | head -3)"
-
-run idstamp.exe -i "$token" -d
-printf 'ABC\r\n' >"$work/want"
-cmp -s "$work/out" "$work/want" || fail "check back: $(od -c "$work/out" | head -3)"
-[ "$status" -eq 0 ] || fail "check back: status $status"
-
-run idstamp-inspect.exe "$token"
-[ "$status" -eq 0 ] || fail "idstamp-inspect on a fresh token: status $status"
-tr -d '\r' <"$work/out" | grep -q '^verdict *fresh$' \
-  || fail "idstamp-inspect: no fresh verdict: $(head -c 300 "$work/out")"
-
-if [ "$failures" -eq 0 ]; then
-  echo "windows zip: $name.zip passed"
-  exit 0
-fi
-echo "windows zip: $failures failed"
-exit 1
+finish "windows zip $name.zip"
