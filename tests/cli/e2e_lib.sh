@@ -5,7 +5,7 @@
 # Exits 77 (skipped) when libfaketime is not installed. IDSTAMP_WRAPPER, when
 # set, is a command line that every run goes through (valgrind, say); it
 # passes LD_PRELOAD on to the tool.
-set -u
+. "$(dirname "$0")/../support/check_lib.sh"
 bin=$1
 libfaketime=${2:-}
 version=${IDSTAMP_VERSION:-}
@@ -18,14 +18,6 @@ usage='Usage:
 nl='
 '
 minute=60000
-failures=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # at ZONE EPOCH_MS ARGS...: runs the tool with the clock frozen at EPOCH_MS
 # (half a millisecond added, as libfaketime reads the fraction as a float),
@@ -83,13 +75,4 @@ rejected() {
   name=$1 zone=$2 ms=$3
   shift 3
   expect "$name" 0 "" "$zone" "$ms" -i "$token" -d "$@"
-}
-
-finish() {
-  if [ "$failures" -eq 0 ]; then
-    echo "$1: all passed"
-    exit 0
-  fi
-  echo "$1: $failures failed"
-  exit 1
 }

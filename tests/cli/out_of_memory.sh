@@ -9,20 +9,12 @@
 # back to UTC without a word when it cannot.
 #
 # usage: out_of_memory.sh IDSTAMP C_PROGRAM FAILING_MALLOC
-set -u
+. "$(dirname "$0")/../support/check_lib.sh"
 bin=$1
 inspect=$(dirname "$bin")/idstamp-inspect
 c_program=$2
 shim=$3
-failures=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 export TZ=UTC
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # run SETTING PROGRAM ARGS...: status in $status, stdout in $work/out.
 run() {
@@ -95,9 +87,4 @@ for setting in $settings; do
 done
 [ -n "${fresh%x}" ] || fail "no fresh report to compare with"
 
-if [ "$failures" -eq 0 ]; then
-  echo "out of memory: all passed"
-  exit 0
-fi
-echo "out of memory: $failures failed"
-exit 1
+finish "out of memory"

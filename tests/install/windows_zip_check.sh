@@ -30,8 +30,7 @@ cache_value() {
 version=$(cache_value CMAKE_PROJECT_VERSION)
 source_dir=$(cache_value idstamp_SOURCE_DIR)
 if [ -z "$version" ] || [ -z "$source_dir" ]; then
-  echo "FAIL: no project version or source folder in $build/CMakeCache.txt"
-  exit 1
+  fatal "no project version or source folder in $build/CMakeCache.txt"
 fi
 name=idstamp-$version-win$width
 zip=$build/$name.zip
@@ -40,13 +39,11 @@ zip=$build/$name.zip
 rm -f "$zip"
 if ! (cd "$build" && cpack -G ZIP) >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log"
-  echo "FAIL: cpack -G ZIP"
-  exit 1
+  fatal "cpack -G ZIP"
 fi
 if [ ! -f "$zip" ]; then
   cat "$work/cpack.log"
-  echo "FAIL: cpack made no $name.zip"
-  exit 1
+  fatal "cpack made no $name.zip"
 fi
 unzip -tq "$zip" >/dev/null || fail "the zip does not test sound"
 
