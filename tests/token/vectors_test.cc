@@ -61,7 +61,7 @@ TEST(TokenVectors, Check) {
     const std::optional<std::string> id =
         v.id_hex != nullptr ? std::optional<std::string>(unhex(v.id_hex)) : std::nullopt;
     EXPECT_EQ(report.id, id) << v.token_hex;
-    EXPECT_EQ(report.reason, v.reason != nullptr ? v.reason : "") << v.token_hex;
+    EXPECT_EQ(report.reason, std::string_view(v.reason != nullptr ? v.reason : "")) << v.token_hex;
     EXPECT_EQ(decrypt_id(token, lifetime, now),
               report.verdict == Verdict::fresh ? id : std::nullopt)
         << v.token_hex;
