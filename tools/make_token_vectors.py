@@ -90,21 +90,25 @@ def issue(ident, stamp):
 
 
 def check(token, lifetime, now):
-    """Return (verdict, id); id is None when the verdict is "malformed"."""
+    """Return (verdict, id, reason): id is None when the verdict is
+    "malformed", and reason None unless it is; the reason names the first
+    check that fails, in the words of docs/token-format.md."""
     assert lifetime > 0 and 0 <= now < 2 ** 32
     n = len(token)
     if n < 3:
-        return "malformed", None
+        return "malformed", None, "too short"
     plain = unscramble(token)
     length = read_decimal(plain[:3], INT32_MIN, INT32_MAX)
-    if length is None or length <= 0 or 3 + length >= n:
-        return "malformed", None
+    if length is None or length <= 0:
+        return "malformed", None, "bad length field"
+    if 3 + length >= n:
+        return "malformed", None, "no stamp"
     ident = plain[3:3 + length]
     if 0 in ident:
-        return "malformed", None
+        return "malformed", None, "zero byte in the id"
     stamp = read_decimal(plain[3 + length:], INT64_MIN, INT64_MAX)
     if stamp is None or stamp == -1:
-        return "malformed", None
+        return "malformed", None, "bad stamp"
     diff = (now - stamp) % 2 ** 64          # 64-bit wrap-around subtraction
     if diff >= 2 ** 63:
         diff -= 2 ** 64                     # ... read back as signed
@@ -112,10 +116,10 @@ def check(token, lifetime, now):
     if diff < 0:
         minutes = -minutes                  # ... for negative values too
     if minutes < 0:
-        return "ahead", ident
+        return "ahead", ident, None
     if minutes >= lifetime:
-        return "expired", ident
-    return "fresh", ident
+        return "expired", ident, None
+    return "fresh", ident, None
 
 
 # --- self-checks -------------------------------------------------------------
@@ -278,7 +282,7 @@ def build():
         token = issue(ident, stamp)
         assert token is not None and len(token) == 3 + len(ident) + len(str(stamp))
         # every issued token checks back fresh at its own stamp
-        assert check(token, 30, stamp) == ("fresh", ident)
+        assert check(token, 30, stamp) == ("fresh", ident, None)
         issue_rows.append({"id_hex": hexs(ident), "stamp": stamp,
                            "token_hex": hexs(token)})
     # refusals: never written to the file, but the model must agree
@@ -288,12 +292,18 @@ def build():
 
     check_rows = []
     for token, lifetime, now in check_vectors():
-        verdict, ident = check(token, lifetime, now)
+        verdict, ident, reason = check(token, lifetime, now)
         row = {"token_hex": hexs(token), "lifetime": lifetime, "now": now,
                "verdict": verdict}
         if ident is not None:
             row["id_hex"] = hexs(ident)
+        if reason is not None:
+            row["reason"] = reason
         check_rows.append(row)
+    # every reason a malformed token can have is among the vectors
+    assert {r.get("reason") for r in check_rows} == {
+        None, "too short", "bad length field", "no stamp", "zero byte in the id",
+        "bad stamp"}
     return issue_rows, check_rows
 
 

@@ -15,6 +15,7 @@
 import { spawnSync } from "node:child_process";
 import { existsSync, readdirSync } from "node:fs";
 import { cryptId, inspectToken } from "../index.js";
+import { forge } from "./forge.mjs";
 
 const [inspect, ...options] = process.argv.slice(2);
 if (!inspect || !existsSync(inspect)) {
@@ -80,16 +81,6 @@ function randomAge(lifetime) {
   ])();
 }
 
-// The scramble transform step by step as the format describes it (R, E,
-// then S through the digit map), for forging plain tokens.
-function scrambleSteps(plain) {
-  const t = Array.from(plain);
-  const n = t.length;
-  for (let i = 0; i < n >> 1; i++) [t[i], t[n - 1 - i]] = [t[n - 1 - i], t[i]];
-  for (let i = 0; i < n >> 1; i += 2) [t[i], t[n - 1 - i]] = [t[n - 1 - i], t[i]];
-  return Uint8Array.from(t, (b) => (b >= 48 && b <= 57 ? "5820739164".charCodeAt(b - 48) : b));
-}
-
 function lengthField(length) {
   if (random() < 0.7) return String(length).padStart(3, "0");
   const odd = [" ", "+", "-", "\t", "\r", "\xa0", "x", "0", "0", "1", "2", "5"];
@@ -130,7 +121,7 @@ function randomToken(now, lifetime) {
       ...id,
       ...bytes(stampText(now, lifetime)),
     ]);
-    return { token: scrambleSteps(plain) };
+    return { token: forge(plain) };
   }
   const palette = pick(PALETTES.slice(0, 3)).concat(pick(PALETTES));
   return { token: Uint8Array.from({ length: pick([0, 1, 2, 3, 4, below(40)]) }, () => pick(palette)) };

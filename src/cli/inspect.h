@@ -1,5 +1,10 @@
 // idstamp-inspect: what a checker makes of a token, and why; for one token,
 // or for a stream of them.
+//
+// run_inspect (inspect.cc) is the program; its parts are the arguments
+// (inspect_args.cc), the reports (inspect_report.h), the batch driver
+// (inspect_batch.h) over its record buffer (record_buffer.h), and UTF-8
+// checking (utf8.h).
 #ifndef IDSTAMP_INSPECT_H
 #define IDSTAMP_INSPECT_H
 
@@ -44,30 +49,12 @@ ScannedArguments scan_inspect_arguments(Args args);
 // ticks of its fields. Nothing for any other text, rather than a clamped one.
 std::optional<DateTicks> read_moment(std::string_view text);
 
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool is_utf8(std::string_view text);
-
 // The local date-time, read when a verdict needs it: local_now_ticks in the
 // program, an exact moment in tests.
 using Clock = DateTicks (*)();
 
-struct InspectOutput {
-  // Room for the longest report: a 999-byte id as JSON and in hex.
-  using Text = FixedText<16384>;
-  Text out;
-  FixedText<512> err;  // the usage, with what was wrong with a --at value
-  int status = 0;      // 0 fresh, 1 any refusal, 2 a usage error
-  // Set when the arguments ask for --batch: nothing is judged or printed,
-  // and run_batch does the work with these settings.
-  std::optional<InspectSettings> batch;
-};
-
-// What the program prints for `args` (without the program path). The clock
-// is read once, and only for a token that parses and no --at.
-InspectOutput run_inspect(Args args, Clock clock);
-
-// Where a batch reads its records and writes its results: the standard
-// streams, or a test's stand-ins.
+// Where a run reads standard input and writes standard output as it goes:
+// the standard streams, or a test's stand-ins. Only --batch uses them.
 class BatchStreams {
  public:
   // Reads up to `size` bytes, waiting for at least one: how many were read,
@@ -83,17 +70,20 @@ class BatchStreams {
   ~BatchStreams() = default;
 };
 
-// Judges every record of the input in turn and writes one result for each,
-// in order: the --json object with "line" first, or the line
-//   NUMBER TAB VERDICT[": " REASON] TAB AGE_MS TAB ESCAPED_ID
-// where a malformed record leaves the last two fields empty. Results are
-// written before every read, so none waits for input to come. The clock is
-// read once for each record that parses, and never with --at. Memory grows
-// with the longest record only.
-//
-// 0 when every record was judged and its result written; 1 when reading,
-// writing or memory failed, after which nothing more is written.
-int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
+struct InspectOutput {
+  // Room for the longest report: a 999-byte id as JSON and in hex.
+  using Text = FixedText<16384>;
+  Text out;
+  FixedText<512> err;  // the usage, with what was wrong with a --at value
+  int status = 0;      // 0 fresh, 1 any refusal, 2 a usage error
+};
+
+// The program for `args` (without the program path). For one token: what it
+// prints, which `streams` never sees, and the clock is read once, and only
+// for a token that parses and no --at. For --batch: out and err stay empty,
+// the records are read from `streams` and their results written there, as
+// run_batch (cli/inspect_batch.h) tells, and the status is its status.
+InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp
 

@@ -59,11 +59,8 @@ class StandardStreams final : public idstamp::BatchStreams {
 int main(int argc, char** argv) {
   idstamp::failed_writes_are_errors();
   const idstamp::Args args(argv + 1, argc > 1 ? static_cast<std::size_t>(argc - 1) : 0);
-  const idstamp::InspectOutput out = idstamp::run_inspect(args, idstamp::local_now_ticks);
-  if (out.batch) {
-    StandardStreams streams;
-    return idstamp::run_batch(*out.batch, idstamp::local_now_ticks, streams);
-  }
+  StandardStreams streams;
+  const idstamp::InspectOutput out = idstamp::run_inspect(args, idstamp::local_now_ticks, streams);
   const bool written =
       idstamp::write_stdout(out.out.view()) && idstamp::write_stderr(out.err.view());
   return written ? out.status : 1;

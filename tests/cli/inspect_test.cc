@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/inspect_batch.h"
+#include "cli/utf8.h"
 #include "idstamp/token_codec.h"
 #include "idstamp/version.h"
 #include "time/calendar.h"
@@ -92,9 +94,27 @@ DateTicks test_clock() {
   return reading;
 }
 
+// The streams of a single-token run, which it never uses.
+class UnusedStreams final : public BatchStreams {
+ public:
+  std::ptrdiff_t read(char*, std::size_t) override {
+    ADD_FAILURE() << "a single-token run read standard input";
+    return -1;
+  }
+  bool write(std::string_view) override {
+    ADD_FAILURE() << "a single-token run wrote through the batch's streams";
+    return false;
+  }
+};
+
+InspectOutput inspect(const Args& args) {
+  UnusedStreams streams;
+  return run_inspect(args, test_clock, streams);
+}
+
 TEST(RunInspect, Plain) {
   const std::string token = *crypt_id("tab\there \\ \xC3\xA9", now_stamp - 61'001);
-  const InspectOutput out = run_inspect(Args{token}, test_clock);
+  const InspectOutput out = inspect(Args{token});
   EXPECT_EQ(out.out.view(),
             "id        tab\\x09here \\\\ \\xc3\\xa9\n"
             "stamp     411135473, 2021-10-31 00:28:59.249 local time\n"
@@ -105,31 +125,29 @@ TEST(RunInspect, Plain) {
   EXPECT_EQ(out.err.view(), "");
   EXPECT_EQ(out.status, 0);
 
-  const InspectOutput ahead = run_inspect(Args{*crypt_id("A", now_stamp + 60'000)}, test_clock);
+  const InspectOutput ahead = inspect(Args{*crypt_id("A", now_stamp + 60'000)});
   EXPECT_NE(ahead.out.view().find("age       -1 min 0.000 s\n"), std::string::npos)
       << ahead.out.view();
   EXPECT_NE(ahead.out.view().find("verdict   ahead\n"), std::string::npos);
   EXPECT_EQ(ahead.status, 1);
 
   // The stamp names a moment in the clock's own cycle of the year stamp...
-  const InspectOutput old = run_inspect(Args{"-t", "2147483647", *crypt_id("A", 0)}, test_clock);
+  const InspectOutput old = inspect(Args{"-t", "2147483647", *crypt_id("A", 0)});
   EXPECT_NE(old.out.view().find("stamp     0, 2021-10-26 06:16:43.776 local time"),
             std::string::npos)
       << old.out.view();
   // ... which for a stamp no issuer writes may lie outside this year.
   const std::string forged = reference::scrambled("003ABC-100000");
-  const InspectOutput early =
-      run_inspect(Args{"--at", "2021-01-01 00:00:01", forged}, test_clock);  // stamp 1000
+  const InspectOutput early = inspect(Args{"--at", "2021-01-01 00:00:01", forged});  // stamp 1000
   EXPECT_NE(early.out.view().find("stamp     -100000, not within this year\n"), std::string::npos)
       << early.out.view();
 }
 
 TEST(RunInspect, Malformed) {
-  const InspectOutput out = run_inspect(Args{"-t", "10", "--", "-c"}, test_clock);
+  const InspectOutput out = inspect(Args{"-t", "10", "--", "-c"});
   EXPECT_EQ(out.out.view(), "lifetime  10 min\nverdict   malformed: too short\n");
   EXPECT_EQ(out.status, 1);
-  EXPECT_EQ(run_inspect(Args{""}, test_clock).out.view(),
-            "lifetime  30 min\nverdict   malformed: too short\n");
+  EXPECT_EQ(inspect(Args{""}).out.view(), "lifetime  30 min\nverdict   malformed: too short\n");
 }
 
 TEST(RunInspect, Json) {
@@ -156,14 +174,13 @@ TEST(RunInspect, Json) {
       (void)std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(b));
       hex += pair;
     }
-    const InspectOutput out =
-        run_inspect(Args{"--json", *crypt_id(c.id, now_stamp - 5)}, test_clock);
+    const InspectOutput out = inspect(Args{"--json", *crypt_id(c.id, now_stamp - 5)});
     EXPECT_EQ(out.out.view(), R"({"verdict": "fresh", "id_hex": ")" + hex + "\"" + c.json_id +
                                   R"(, "stamp": 411196469, "now": 411196474, "age_ms": 5, )"
                                   R"("lifetime": 30, "reason": null})"
                                   "\n");
   }
-  EXPECT_EQ(run_inspect(Args{"--json", "-t", "1", "ab"}, test_clock).out.view(),
+  EXPECT_EQ(inspect(Args{"--json", "-t", "1", "ab"}).out.view(),
             R"({"verdict": "malformed", "id_hex": null, "stamp": null, "now": null, )"
             R"("age_ms": null, "lifetime": 1, "reason": "too short"})"
             "\n");
@@ -171,26 +188,25 @@ TEST(RunInspect, Json) {
 
 TEST(RunInspect, UsageHelpVersion) {
   for (const Args& args : {Args{}, Args{"-x", "T"}, Args{"-t", "0", "T"}, Args{"T", "U"}}) {
-    const InspectOutput out = run_inspect(args, test_clock);
+    const InspectOutput out = inspect(args);
     EXPECT_EQ(out.out.view(), "");
     EXPECT_EQ(out.err.view(), inspect_usage_text);
     EXPECT_EQ(out.status, 2);
   }
   // A --at value that names no moment is named, escaped and cut short.
   const std::string bad = "\t" + std::string(100, 'x');
-  EXPECT_EQ(run_inspect(Args{"--at", bad, "T"}, test_clock).err.view(),
+  EXPECT_EQ(inspect(Args{"--at", bad, "T"}).err.view(),
             "idstamp-inspect: --at '\\x09" + bad.substr(1, 63) +
                 "...' is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999\n" +
                 std::string(inspect_usage_text));
-  const InspectOutput help = run_inspect(Args{"--help"}, test_clock);
+  const InspectOutput help = inspect(Args{"--help"});
   EXPECT_EQ(help.out.view().substr(0, inspect_usage_text.size()), inspect_usage_text);
   for (const char* option :
        {"-t MINUTES", "--json", "--at MOMENT", "--batch", "-z", "--", "Exit status"})
     EXPECT_NE(help.out.view().find(option, inspect_usage_text.size()), std::string::npos) << option;
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(run_inspect(Args{"--version"}, test_clock).out.view(),
-            "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
-  EXPECT_EQ(run_inspect(Args{"--help", "T"}, test_clock).status, 2);
+  EXPECT_EQ(inspect(Args{"--version"}).out.view(), "idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
+  EXPECT_EQ(inspect(Args{"--help", "T"}).status, 2);
 }
 
 // Every field from one below its range to one above, in years of each kind:
@@ -284,7 +300,7 @@ TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   std::string want;
   for (std::size_t i = 0; i < std::size(tokens); ++i) {
     input += (i == 0 ? "" : i % 2 ? "\n" : "\r\n") + tokens[i];
-    const std::string single(run_inspect(Args{"--json", tokens[i]}, test_clock).out.view());
+    const std::string single(inspect(Args{"--json", tokens[i]}).out.view());
     want += "{\"line\": " + std::to_string(i + 1) + ", " + single.substr(1);
   }
   InspectSettings settings;
@@ -301,14 +317,15 @@ TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   }
 }
 
+// Through the program's one entry, which hands --batch to run_batch.
 TEST(RunBatch, TabSeparatedLines) {
   const std::string input = *crypt_id("tab\tand \\", now_stamp - 61'001) + "\n\n" +
                             *crypt_id("A", now_stamp + 60'000) + "\r\n";
-  InspectSettings settings;
-  settings.lifetime = 1;
-  settings.at = now;
   TestStreams streams(input, input.size());
-  EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
+  const InspectOutput out =
+      run_inspect(Args{"--batch", "-t", "1", "--at", now_text}, test_clock, streams);
+  EXPECT_EQ(out.status, 0);
+  EXPECT_EQ(out.out.view(), "");
   EXPECT_EQ(
       streams.output,
       "1\texpired\t61001\ttab\\x09and \\\\\n2\tmalformed: too short\t\t\n3\tahead\t-60000\tA\n");

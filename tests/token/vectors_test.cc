@@ -27,6 +27,7 @@ struct CheckVector {
   std::int64_t now;
   std::string_view verdict;
   const char* id_hex;  // nullptr for a malformed token
+  const char* reason;  // nullptr for any other
 };
 
 #include "token_vectors.inc"
@@ -47,7 +48,8 @@ TEST(TokenVectors, Issue) {
         << v.id_hex;
 }
 
-// Through C++ and C: the verdict, and the id exactly when the token parses.
+// Through C++ and C: the verdict, the id exactly when the token parses, and
+// the reason exactly when it does not.
 TEST(TokenVectors, Check) {
   EXPECT_GE(std::size(check_vectors), 20u);
   for (const CheckVector& v : check_vectors) {
@@ -59,6 +61,7 @@ TEST(TokenVectors, Check) {
     const std::optional<std::string> id =
         v.id_hex != nullptr ? std::optional<std::string>(unhex(v.id_hex)) : std::nullopt;
     EXPECT_EQ(report.id, id) << v.token_hex;
+    EXPECT_EQ(report.reason, std::string_view(v.reason != nullptr ? v.reason : "")) << v.token_hex;
     EXPECT_EQ(decrypt_id(token, lifetime, now),
               report.verdict == Verdict::fresh ? id : std::nullopt)
         << v.token_hex;
@@ -71,6 +74,7 @@ TEST(TokenVectors, Check) {
         c.parsed != 0 ? std::optional<std::string>(std::string(c.id, c.id_length)) : std::nullopt,
         id)
         << v.token_hex;
+    EXPECT_STREQ(c.reason, v.reason) << v.token_hex;
   }
 }
 

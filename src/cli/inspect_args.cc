@@ -1,0 +1,93 @@
+// idstamp-inspect's arguments, and the moment a --at value names.
+#include <cstddef>
+#include <cstdint>
+
+#include "cli/inspect.h"
+#include "time/calendar.h"
+#include "token/decimal.h"
+
+namespace idstamp {
+
+namespace {
+
+// The number in text[at, at + n) when those bytes are all decimal digits;
+// -1 otherwise.
+std::int32_t digits_at(std::string_view text, std::size_t at, std::size_t n) {
+  std::int32_t v = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    const auto d = static_cast<unsigned char>(text[i] - '0');
+    if (d > 9) return -1;
+    v = v * 10 + d;
+  }
+  return v;
+}
+
+}  // namespace
+
+ScannedArguments scan_inspect_arguments(Args args) {
+  ScannedArguments scanned;
+  InspectSettings s;
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg == "--json") {
+      s.json = true;
+    } else if (arg == "--batch") {
+      s.batch = true;
+    } else if (arg == "-z") {
+      s.zero_ends = true;
+    } else if (arg == "-t") {
+      if (++i == args.size()) return scanned;
+      const std::optional<std::int64_t> minutes = read_decimal(args[i], DecimalWidth::int32);
+      if (!minutes || *minutes <= 0) return scanned;
+      s.lifetime = static_cast<std::int32_t>(*minutes);
+    } else if (arg == "--at") {
+      if (++i == args.size()) return scanned;
+      s.at = read_moment(args[i]);
+      if (!s.at) {
+        scanned.bad_moment = args[i];
+        return scanned;
+      }
+    } else if (!arg.empty() && arg[0] == '-') {
+      return scanned;  // an option we do not know
+    } else {
+      break;
+    }
+  }
+  // The token and nothing after it; in a batch, nothing at all.
+  if (args.size() - i != (s.batch ? 0 : 1)) return scanned;
+  if (s.zero_ends && !s.batch) return scanned;
+  if (!s.batch) s.token = args[i];
+  scanned.settings = s;
+  return scanned;
+}
+
+// Fixed places for the separators; the fields are checked as
+// ticks_from_parts would clamp them, so that a clamped moment is refused.
+// days_in_month is 0 for a year or month out of range, so the day test
+// refuses those too.
+std::optional<DateTicks> read_moment(std::string_view text) {
+  if (text.size() != 19 && (text.size() != 23 || text[19] != '.')) return std::nullopt;
+  if (text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
+      text[16] != ':') {
+    return std::nullopt;
+  }
+  const std::int32_t year = digits_at(text, 0, 4);
+  const std::int32_t month = digits_at(text, 5, 2);
+  const std::int32_t day = digits_at(text, 8, 2);
+  const std::int32_t hour = digits_at(text, 11, 2);
+  const std::int32_t minute = digits_at(text, 14, 2);
+  const std::int32_t second = digits_at(text, 17, 2);
+  const std::int32_t millisecond = text.size() == 23 ? digits_at(text, 20, 3) : 0;
+  if (day < 1 || day > days_in_month(year, month) || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59 || second < 0 || second > 59 || millisecond < 0) {
+    return std::nullopt;
+  }
+  return ticks_from_parts(year, month, day, hour, minute, second, millisecond);
+}
+
+}  // namespace idstamp

@@ -1,0 +1,74 @@
+#include "cli/inspect_batch.h"
+
+#include <cstring>
+
+#include "cli/inspect_report.h"
+#include "cli/record_buffer.h"
+
+namespace idstamp {
+
+namespace {
+
+// One record of a batch, judged into its result.
+void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
+                  const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
+  char id[max_id_length + 1];
+  Check check;
+  if (read_token(record, id, check)) {
+    judge(check, s.lifetime, fixed_now ? *fixed_now : year_stamp_of(clock()));
+  }
+  const std::string_view id_text(id, check.id_length);
+  if (s.json) {
+    json_report(out, check, id_text, s.lifetime, line);
+  } else {
+    tab_report(out, check, id_text, line);
+  }
+}
+
+}  // namespace
+
+// The input is read into the record buffer; every record that has ended is
+// judged where it lies, and the part of a record still to come moves to the
+// front to await the next read. Only a record that fills the whole buffer
+// grows it.
+int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams) {
+  const char end_byte = settings.zero_ends ? '\0' : '\n';
+  std::optional<std::uint32_t> fixed_now;
+  if (settings.at) fixed_now = year_stamp_of(*settings.at);
+  RecordBuffer buffer;
+  BatchText out;
+  const auto flush = [&out, &streams] {
+    const bool written = out.view().empty() || streams.write(out.view());
+    out.clear();
+    return written;
+  };
+  std::uint64_t line = 0;
+  std::size_t used = 0;     // bytes in the buffer
+  std::size_t scanned = 0;  // of which none ends a record
+  for (;;) {
+    char* const data = buffer.data();
+    std::size_t begin = 0;  // of the record to come
+    while (const void* found = std::memchr(data + scanned, end_byte, used - scanned)) {
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+      std::string_view record(data + begin, end - begin);
+      if (!settings.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
+      if (out.room() < max_result && !flush()) return 1;
+      judge_record(out, record, ++line, settings, fixed_now, clock);
+      begin = end + 1;
+      scanned = begin;
+    }
+    if (!flush()) return 1;  // before a read that may wait
+    if (begin > 0) std::memmove(data, data + begin, used - begin);
+    used -= begin;
+    scanned = used;
+    if (used == buffer.capacity() && !buffer.grow()) return 1;
+    const std::ptrdiff_t n = streams.read(buffer.data() + used, buffer.capacity() - used);
+    if (n < 0) return 1;
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  if (used > 0) judge_record(out, {buffer.data(), used}, ++line, settings, fixed_now, clock);
+  return flush() ? 0 : 1;
+}
+
+}  // namespace idstamp

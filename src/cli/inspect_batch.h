@@ -1,0 +1,23 @@
+// idstamp-inspect --batch: a stream of tokens judged one record at a time.
+#ifndef IDSTAMP_INSPECT_BATCH_H
+#define IDSTAMP_INSPECT_BATCH_H
+
+#include "cli/inspect.h"
+
+namespace idstamp {
+
+// Judges every record of the input in turn and writes one result for each,
+// in order: the --json object with "line" first, or the line
+//   NUMBER TAB VERDICT[": " REASON] TAB AGE_MS TAB ESCAPED_ID
+// where a malformed record leaves the last two fields empty. Results are
+// written before every read, so none waits for input to come. The clock is
+// read once for each record that parses, and never with --at. Memory grows
+// with the longest record only.
+//
+// 0 when every record was judged and its result written; 1 when reading,
+// writing or memory failed, after which nothing more is written.
+int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_INSPECT_BATCH_H

@@ -1,0 +1,56 @@
+// The reports of idstamp-inspect: lines for a person, one JSON object, or a
+// batch's tab-separated line, for a token as the core checked it; and the
+// message for a --at value that names no moment.
+#ifndef IDSTAMP_INSPECT_REPORT_H
+#define IDSTAMP_INSPECT_REPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "cli/inspect.h"
+#include "cli/text.h"
+#include "idstamp/date_ticks.h"
+#include "token/core.h"
+
+namespace idstamp {
+
+using Report = InspectOutput::Text;
+
+// The longest result of one record: the JSON of a 999-byte id of control
+// characters (six bytes each as a JSON string, two in hex) stays below it.
+inline constexpr std::size_t max_result = Report::capacity;
+
+// Results waiting to be written: several records' worth, so that a batch
+// makes one write for many results.
+using BatchText = FixedText<4 * max_result>;
+
+// The lines of one token, `id` being the id the check read: id, stamp, now
+// and age when it parsed, then lifetime and verdict, with the reason for a
+// malformed one. `now` is the local date-time it was judged at.
+void plain_report(Report& out, const Check& c, std::string_view id, std::int32_t lifetime,
+                  DateTicks now);
+
+// The JSON object of one token, and a newline; in a batch, "line" comes
+// first. "id" is there only for an id of valid UTF-8.
+template <class Text>
+void json_report(Text& out, const Check& c, std::string_view id, std::int32_t lifetime,
+                 std::optional<std::uint64_t> line);
+extern template void json_report(Report&, const Check&, std::string_view, std::int32_t,
+                                 std::optional<std::uint64_t>);
+extern template void json_report(BatchText&, const Check&, std::string_view, std::int32_t,
+                                 std::optional<std::uint64_t>);
+
+// A batch's line for one token:
+//   NUMBER TAB VERDICT[": " REASON] TAB AGE_MS TAB ESCAPED_ID
+// where a malformed token leaves the last two fields empty.
+void tab_report(BatchText& out, const Check& c, std::string_view id, std::uint64_t line);
+
+// The message for a --at value that names no moment: the value escaped, and
+// cut after 64 bytes.
+void append_moment_error(FixedText<512>& err, std::string_view value);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_INSPECT_REPORT_H
