@@ -2,7 +2,6 @@ package org.idstamp;
 
 import java.nio.charset.StandardCharsets;
 import java.time.ZonedDateTime;
-import java.util.Arrays;
 import java.util.Objects;
 import java.util.Optional;
 import java.util.TimeZone;
@@ -499,9 +498,15 @@ public final class Idstamp {
      * i below n/2 trades places with n-1-i, and every digit goes through the encoding map.
      */
     private byte[] issue(byte[] id, long stamp) {
+      // The stamp as at most one leading digit and nine more, in int arithmetic.
+      int high = (int) (stamp / 1_000_000_000L);
+      int low = (int) (stamp - high * 1_000_000_000L);
       int digits = 1;
-      for (long power = 10; power <= stamp; power *= 10) {
+      for (int power = 10; digits < 9 && power <= low; power *= 10) {
         digits++;
+      }
+      if (high > 0) {
+        digits = 10;
       }
       int length = id.length;
       int n = 3 + length + digits;
@@ -510,9 +515,12 @@ public final class Idstamp {
       token[1] = (byte) ('0' + length / 10 % 10);
       token[2] = (byte) ('0' + length % 10);
       System.arraycopy(id, 0, token, 3, length);
-      long s = stamp;
-      for (int k = n - 1; k >= 3 + length; k--, s /= 10) {
-        token[k] = (byte) ('0' + s % 10);
+      int k = n;
+      for (int left = high > 0 ? 9 : digits; left > 0; left--, low /= 10) {
+        token[--k] = (byte) ('0' + low % 10);
+      }
+      if (high > 0) {
+        token[--k] = (byte) ('0' + high);
       }
       transform(token, token, encode);
       return token;
@@ -526,23 +534,16 @@ public final class Idstamp {
     private static final String ZERO_IN_ID = "zero byte in the id";
     private static final String BAD_STAMP = "bad stamp";
 
-    /** Unscrambles a token and reads it, in the order of the library's checks. */
+    /**
+     * Reads a token where it lies, through the scramble transform, in the order of the library's
+     * checks; so checking allocates nothing but the id it gives back.
+     */
     private Plain read(byte[] token) {
       int n = token.length;
       if (n < 3) {
         return new Plain(null, 0, 0, TOO_SHORT);
       }
-      byte[] plain = new byte[n];
-      transform(token, plain, decode);
-      long length;
-      int d0 = plain[0] - '0';
-      int d1 = plain[1] - '0';
-      int d2 = plain[2] - '0';
-      if (d0 >= 0 && d0 <= 9 && d1 >= 0 && d1 <= 9 && d2 >= 0 && d2 <= 9) {
-        length = d0 * 100 + d1 * 10 + d2;
-      } else {
-        length = readDecimal(plain, 0, 3, 0); // 0 is refused too
-      }
+      long length = readDecimal(token, decode, 0, 3, 0); // 0 is refused too
       if (length <= 0) {
         return new Plain(null, 0, 0, BAD_LENGTH);
       }
@@ -551,21 +552,30 @@ public final class Idstamp {
         return new Plain(null, 0, 0, NO_STAMP);
       }
       for (int k = 3; k < end; k++) {
-        if (plain[k] == 0) {
+        if (token[source(k, n)] == 0) { // the maps leave the zero byte alone
           return new Plain(null, 0, 0, ZERO_IN_ID);
         }
       }
-      long stamp = readDecimal(plain, end, n, -1); // -1 is refused too
+      long stamp = readDecimal(token, decode, end, n, -1); // -1 is refused too
       if (stamp == -1) {
         return new Plain(null, 0, 0, BAD_STAMP);
       }
-      return new Plain(plain, end, stamp, null);
+      return new Plain(this, token, end, stamp, null);
     }
 
-    /** A token unscrambled: the id runs from 3 to {@code end}; or why it is malformed. */
-    private record Plain(byte[] plain, int end, long stamp, String reason) {
+    /** A token that reads, the id from 3 to {@code end} of its plain form; or why it is not. */
+    private record Plain(Codec codec, byte[] token, int end, long stamp, String reason) {
+      Plain(byte[] token, int end, long stamp, String reason) {
+        this(null, token, end, stamp, reason);
+      }
+
       byte[] id() {
-        return Arrays.copyOfRange(plain, 3, end);
+        int n = token.length;
+        byte[] id = new byte[end - 3];
+        for (int k = 3; k < end; k++) {
+          id[k - 3] = codec.decode[token[source(k, n)] & 0xFF];
+        }
+        return id;
       }
 
       Report malformed() {
@@ -579,12 +589,21 @@ public final class Idstamp {
   }
 
   /**
+   * Where byte {@code k} of a text of {@code n} bytes goes in the scramble transform, and comes
+   * from: each odd position below n/2 trades places with its mirror; the rest stay.
+   */
+  static int source(int k, int n) {
+    int mirror = n - 1 - k;
+    return ((k & 1) == 1 && k < mirror) || ((mirror & 1) == 1 && mirror < k) ? mirror : k;
+  }
+
+  /**
    * The scramble transform from {@code from} into {@code to} (the same array, or one as long):
    * each odd position below n/2 trades places with its mirror, and every byte goes through {@code
    * table}. Moving and substituting commute, so the same pass issues with the encoding table and
    * checks with the decoding one.
    */
-  private static void transform(byte[] from, byte[] to, byte[] table) {
+  static void transform(byte[] from, byte[] to, byte[] table) {
     int n = from.length;
     int half = n / 2;
     int i = 0;
@@ -610,55 +629,42 @@ public final class Idstamp {
   }
 
   /**
-   * Decimal reading of bytes {@code from} to {@code end}: leading bytes 9 to 13 and 32, one
-   * optional + or -, then at least one digit and only digits to the end. Gives where the digits
-   * start, or -1 when the text does not read.
+   * Decimal reading of bytes {@code from} to {@code end} of the plain form of {@code token}, its
+   * digits through {@code table}: leading bytes 9 to 13 and 32, one optional + or -, then at least
+   * one digit and only digits to the end. A value beyond the signed 64-bit range takes the nearest
+   * limit. Gives {@code failed} when the text does not read.
    */
-  static int digitsFrom(byte[] text, int from, int end) {
+  static long readDecimal(byte[] token, byte[] table, int from, int end, long failed) {
+    int n = token.length;
     int i = from;
-    while (i < end && (text[i] == ' ' || (text[i] >= 9 && text[i] <= 13))) {
+    int b = i < end ? table[token[source(i, n)] & 0xFF] : -1;
+    while (b == ' ' || (b >= 9 && b <= 13)) {
+      b = ++i < end ? table[token[source(i, n)] & 0xFF] : -1;
+    }
+    boolean negative = b == '-';
+    if (b == '+' || b == '-') {
       i++;
     }
-    if (i < end && (text[i] == '+' || text[i] == '-')) {
-      i++;
-    }
-    if (i == end) {
-      return -1;
-    }
-    for (int k = i; k < end; k++) {
-      if (text[k] < '0' || text[k] > '9') {
-        return -1;
-      }
-    }
-    return i;
-  }
-
-  /**
-   * The signed 64-bit value of a text that reads, its digits from {@code digits} to {@code end}
-   * (after a - when {@code negative}). A value beyond the range takes the nearest limit.
-   */
-  static long decimalValue(byte[] text, int digits, int end, boolean negative) {
-    long value = 0; // accumulated as a negative number, whose range reaches the lowest value
-    for (int i = digits; i < end; i++) {
-      int d = text[i] - '0';
-      if (value < (Long.MIN_VALUE + d) / 10) {
-        return negative ? Long.MIN_VALUE : Long.MAX_VALUE;
-      }
-      value = value * 10 - d;
-    }
-    if (negative) {
-      return value;
-    }
-    return value == Long.MIN_VALUE ? Long.MAX_VALUE : -value;
-  }
-
-  /** The reading of a text, or {@code failed} when it does not read. */
-  static long readDecimal(byte[] text, int from, int end, long failed) {
-    int digits = digitsFrom(text, from, end);
-    if (digits < 0) {
+    if (i >= end) {
       return failed;
     }
-    return decimalValue(text, digits, end, digits > from && text[digits - 1] == '-');
+    long value = 0; // accumulated as a negative number, whose range reaches the lowest value
+    boolean beyond = false;
+    for (; i < end; i++) {
+      int d = table[token[source(i, n)] & 0xFF] - '0';
+      if (d < 0 || d > 9) {
+        return failed;
+      }
+      if (beyond || value < (Long.MIN_VALUE + d) / 10) {
+        beyond = true; // the rest must still be digits
+      } else {
+        value = value * 10 - d;
+      }
+    }
+    if (negative) {
+      return beyond ? Long.MIN_VALUE : value;
+    }
+    return beyond || value == Long.MIN_VALUE ? Long.MAX_VALUE : -value;
   }
 
   /** The verdict on a token of the given stamp: whole minutes of age, toward zero. */
