@@ -1,0 +1,3 @@
+module idstamp.example/idstamp
+
+go 1.19
