@@ -198,9 +198,7 @@ void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
                   const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
   char id[max_id_length + 1];
   Check check;
-  if (read_token(record, id, check)) {
-    judge(check, s.lifetime, fixed_now ? *fixed_now : year_stamp_of(clock()));
-  }
+  check_token(record, s.lifetime, fixed_now ? at_stamp(*fixed_now) : by_clock(clock), id, check);
   const std::string_view id_text(id, check.id_length);
   if (s.json) {
     json_report(out, check, id_text, s.lifetime, line);
@@ -373,11 +371,9 @@ InspectOutput run_inspect(Args args, Clock clock) {
   }
   char id[max_id_length + 1];
   Check check;
-  DateTicks now = 0;
-  if (read_token(s.token, id, check)) {
-    now = s.at ? *s.at : clock();
-    judge(check, s.lifetime, year_stamp_of(now));
-  }
+  check_token(s.token, s.lifetime, s.at ? at_stamp(year_stamp_of(*s.at)) : by_clock(clock), id,
+              check);
+  const DateTicks now = s.at ? *s.at : check.clock_ticks;
   const std::string_view id_text(id, check.id_length);
   if (s.json) {
     json_report(out.out, check, id_text, s.lifetime, std::nullopt);

@@ -19,7 +19,7 @@ inline constexpr std::string_view inspect_usage_text =
     "       idstamp-inspect --batch [-z] [-t MINUTES] [--json] [--at MOMENT]\n";
 
 struct InspectSettings {
-  std::int32_t lifetime = 30;
+  std::int32_t lifetime = default_lifetime;
   bool json = false;
   bool batch = false;           // tokens from standard input, one a record
   bool zero_ends = false;       // records end in a zero byte, not a line feed
@@ -46,10 +46,6 @@ std::optional<DateTicks> read_moment(std::string_view text);
 
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool is_utf8(std::string_view text);
-
-// The local date-time, read when a verdict needs it: local_now_ticks in the
-// program, an exact moment in tests.
-using Clock = DateTicks (*)();
 
 struct InspectOutput {
   // Room for the longest report: a 999-byte id as JSON and in hex.
