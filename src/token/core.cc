@@ -23,9 +23,54 @@ std::optional<std::int64_t> length_field(const char* p) {
   return read_decimal({p, 3}, DecimalWidth::int32);
 }
 
-bool malformed(Check& check, std::string_view reason) {
-  check.reason = reason;
-  return false;
+void malformed(Check& check, std::string_view reason) { check.reason = reason; }
+
+// now - stamp in milliseconds, modulo 2^64, read as a signed number.
+std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
+  const std::uint64_t diff = std::uint64_t{now} - static_cast<std::uint64_t>(stamp);
+  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  // Above max, diff stands for diff - 2^64 = -(~diff) - 1, with ~diff <= max.
+  return diff <= max ? static_cast<std::int64_t>(diff) : -static_cast<std::int64_t>(~diff) - 1;
+}
+
+// Judges a token that parsed, for `lifetime` minutes at year stamp `now`.
+void judge(Check& check, std::int32_t lifetime, std::uint32_t now) {
+  check.now = now;
+  check.age_ms = signed_age(check.stamp, now);
+  const std::int64_t minutes = check.age_ms / 60'000;  // toward zero
+  if (minutes < 0) {
+    check.verdict = Verdict::ahead;
+  } else {
+    check.verdict = minutes < lifetime ? Verdict::fresh : Verdict::expired;
+  }
+}
+
+}  // namespace
+
+bool is_valid_id(std::string_view id) {
+  return !id.empty() && id.size() <= max_id_length && id.find('\0') == std::string_view::npos;
+}
+
+std::size_t token_length(std::string_view id, std::uint32_t stamp) {
+  if (!is_valid_id(id)) return 0;
+  // Counted against powers of ten, which is cheaper than dividing by ten
+  // (docs/performance.md).
+  std::size_t digits = 1;  // [1, 10]
+  for (std::uint64_t power = 10; power <= stamp; power *= 10) ++digits;
+  return 3 + id.size() + digits;
+}
+
+std::size_t issue_token(char* dst, std::size_t capacity, std::string_view id, std::uint32_t stamp) {
+  const std::size_t n = token_length(id, stamp);
+  if (n == 0 || n > capacity) return 0;
+  dst[0] = static_cast<char>('0' + id.size() / 100);
+  dst[1] = static_cast<char>('0' + id.size() / 10 % 10);
+  dst[2] = static_cast<char>('0' + id.size() % 10);
+  std::memcpy(dst + 3, id.data(), id.size());
+  char* const stamp_at = dst + 3 + id.size();
+  (void)std::to_chars(stamp_at, dst + n, stamp);  // n counted its digits
+  scramble_for_issue(dst, n);
+  return n;
 }
 
 // token = length id stamp, after unscrambling.
@@ -36,9 +81,10 @@ bool malformed(Check& check, std::string_view reason) {
 // which only a stamp padded with zeros leaves readable, is read a field at a
 // time and its stamp a piece at a time.
 //
-// Writes the id and a terminating zero into id[0, max_id_length]. True when
-// the token parses; otherwise `check` says why.
-bool read_token(std::string_view token, char* id, Check& check) {
+// Reading and judging are one function, so that the check of a token makes
+// no call of its own beyond the unscrambling and the decimal reading.
+void check_token(std::string_view token, std::int32_t lifetime, When when, char* id,
+                 Check& check) {
   check = Check{};
   id[0] = '\0';
   const char* const t = token.data();
@@ -86,62 +132,7 @@ bool read_token(std::string_view token, char* id, Check& check) {
   check.parsed = true;
   check.id_length = id_length;
   check.stamp = *value;
-  return true;
-}
-
-// now - stamp in milliseconds, modulo 2^64, read as a signed number.
-std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
-  const std::uint64_t diff = std::uint64_t{now} - static_cast<std::uint64_t>(stamp);
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-  // Above max, diff stands for diff - 2^64 = -(~diff) - 1, with ~diff <= max.
-  return diff <= max ? static_cast<std::int64_t>(diff) : -static_cast<std::int64_t>(~diff) - 1;
-}
-
-// Judges a token that read_token parsed, for `lifetime` minutes at year
-// stamp `now`.
-void judge(Check& check, std::int32_t lifetime, std::uint32_t now) {
-  check.now = now;
-  check.age_ms = signed_age(check.stamp, now);
-  const std::int64_t minutes = check.age_ms / 60'000;  // toward zero
-  if (minutes < 0) {
-    check.verdict = Verdict::ahead;
-  } else {
-    check.verdict = minutes < lifetime ? Verdict::fresh : Verdict::expired;
-  }
-}
-
-}  // namespace
-
-bool is_valid_id(std::string_view id) {
-  return !id.empty() && id.size() <= max_id_length && id.find('\0') == std::string_view::npos;
-}
-
-std::size_t token_length(std::string_view id, std::uint32_t stamp) {
-  if (!is_valid_id(id)) return 0;
-  // Counted against powers of ten, which is cheaper than dividing by ten
-  // (docs/performance.md).
-  std::size_t digits = 1;  // [1, 10]
-  for (std::uint64_t power = 10; power <= stamp; power *= 10) ++digits;
-  return 3 + id.size() + digits;
-}
-
-std::size_t issue_token(char* dst, std::size_t capacity, std::string_view id, std::uint32_t stamp) {
-  const std::size_t n = token_length(id, stamp);
-  if (n == 0 || n > capacity) return 0;
-  dst[0] = static_cast<char>('0' + id.size() / 100);
-  dst[1] = static_cast<char>('0' + id.size() / 10 % 10);
-  dst[2] = static_cast<char>('0' + id.size() % 10);
-  std::memcpy(dst + 3, id.data(), id.size());
-  char* const stamp_at = dst + 3 + id.size();
-  (void)std::to_chars(stamp_at, dst + n, stamp);  // n counted its digits
-  scramble_for_issue(dst, n);
-  return n;
-}
-
-void check_token(std::string_view token, std::int32_t lifetime, When when, char* id,
-                 Check& check) {
-  if (!read_token(token, id, check)) return;
-  if (when.clock != nullptr) {
+  if (when.clock != nullptr) {  // read once, and only now that the token parsed
     check.clock_ticks = when.clock();
     when.stamp = year_stamp_of(check.clock_ticks);
   }
