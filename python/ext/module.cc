@@ -185,8 +185,8 @@ PyObject* crypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
     return nullptr;
   }
   char token[IDSTAMP_MAX_TOKEN_LENGTH];
-  const std::size_t n = idstamp_issue_token(token, sizeof token, id.view().data(),
-                                            id.view().size(), stamp_or_clock(stamp));
+  const std::size_t n = idstamp_issue_token(token, sizeof token, id.view().data(), id.view().size(),
+                                            stamp_or_clock(stamp));
   if (n == 0) {  // the buffer holds any token: the id cannot be issued
     PyErr_Format(PyExc_ValueError,
                  "id must be 1 to %d bytes long with no zero byte; it is %zu bytes long",
@@ -233,7 +233,7 @@ PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
   };
   if (result == nullptr || !put(0, str_of(idstamp::verdict_name(verdict))) ||
       !put(1, report.reason != nullptr ? str_of(report.reason) : Py_NewRef(Py_None)) ||
-      !put(2, parsed([&] { return bytes_of({report.id, report.id_length}); })) ||
+      !put(2, parsed([&] { return bytes_of(std::string_view(report.id, report.id_length)); })) ||
       !put(3, parsed([&] { return PyLong_FromLongLong(report.stamp); })) ||
       !put(4, parsed([&] { return PyLong_FromUnsignedLong(report.now); })) ||
       !put(5, parsed([&] { return PyLong_FromLongLong(report.age_ms); })))
@@ -241,9 +241,7 @@ PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
   return result;
 }
 
-PyObject* year_stamp(PyObject*, PyObject*) {
-  return PyLong_FromUnsignedLong(idstamp_year_stamp());
-}
+PyObject* year_stamp(PyObject*, PyObject*) { return PyLong_FromUnsignedLong(idstamp_year_stamp()); }
 
 // Casts through void (*)(void), which every function pointer type may take.
 template <typename F>

@@ -83,8 +83,7 @@ std::size_t issue_token(char* dst, std::size_t capacity, std::string_view id, st
 //
 // Reading and judging are one function, so that the check of a token makes
 // no call of its own beyond the unscrambling and the decimal reading.
-void check_token(std::string_view token, std::int32_t lifetime, When when, char* id,
-                 Check& check) {
+void check_token(std::string_view token, std::int32_t lifetime, When when, char* id, Check& check) {
   check = Check{};
   id[0] = '\0';
   const char* const t = token.data();

@@ -41,8 +41,8 @@ struct Check {
   bool parsed = false;
   std::size_t id_length = 0;
   std::int64_t stamp = 0;
-  std::uint32_t now = 0;    // the year stamp it was judged against
-  std::int64_t age_ms = 0;  // now - stamp, modulo 2^64, read as signed
+  std::uint32_t now = 0;      // the year stamp it was judged against
+  std::int64_t age_ms = 0;    // now - stamp, modulo 2^64, read as signed
   DateTicks clock_ticks = 0;  // what the clock read, when `when` named one
 };
 
@@ -68,8 +68,7 @@ inline constexpr When by_clock(Clock clock) { return {clock, 0}; }
 // to 59.999 s ahead still counts as 0. A token that does not parse leaves
 // `check` saying why, and the clock unread. `clock_ticks` holds what a clock
 // read, for a caller that shows the local time it judged at.
-void check_token(std::string_view token, std::int32_t lifetime, When when, char* id,
-                 Check& check);
+void check_token(std::string_view token, std::int32_t lifetime, When when, char* id, Check& check);
 
 }  // namespace idstamp
 

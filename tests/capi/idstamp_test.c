@@ -139,14 +139,14 @@ int main(void) {
     expect(idstamp_issue_token(NULL, 0, "ABC", 3, &at) == 0, "NULL buffer");
     memset(long_id, 'x', 1000);
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 1000, &at) == 0, "1000-byte id");
-    expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 999, &last) ==
-               IDSTAMP_MAX_TOKEN_LENGTH,
-           "the longest token");
-    expect(idstamp_check_token(buffer, IDSTAMP_MAX_TOKEN_LENGTH, 1, &last, &report) ==
-                   IDSTAMP_FRESH &&
-               report.id_length == 999 && memcmp(report.id, long_id, 999) == 0 &&
-               report.id[999] == '\0',
-           "the longest token checked");
+    expect(
+        idstamp_issue_token(buffer, sizeof buffer, long_id, 999, &last) == IDSTAMP_MAX_TOKEN_LENGTH,
+        "the longest token");
+    expect(
+        idstamp_check_token(buffer, IDSTAMP_MAX_TOKEN_LENGTH, 1, &last, &report) == IDSTAMP_FRESH &&
+            report.id_length == 999 && memcmp(report.id, long_id, 999) == 0 &&
+            report.id[999] == '\0',
+        "the longest token checked");
 
     /* The length bounds the token: bytes after it are not read, and a zero
        byte anywhere inside makes it malformed. */
@@ -168,8 +168,9 @@ int main(void) {
     /* By the clock, both ways. */
     {
       const size_t n = idstamp_issue_token(buffer, sizeof buffer, "now", 3, NULL);
-      expect(n > 0 && idstamp_check_token(buffer, n, IDSTAMP_DEFAULT_LIFETIME, NULL, &report) ==
-                          IDSTAMP_FRESH &&
+      expect(n > 0 &&
+                 idstamp_check_token(buffer, n, IDSTAMP_DEFAULT_LIFETIME, NULL, &report) ==
+                     IDSTAMP_FRESH &&
                  strcmp(report.id, "now") == 0,
              "issued and checked by the clock");
     }

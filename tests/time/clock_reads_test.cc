@@ -53,8 +53,9 @@ TEST(ClockReads, OnlyWhenAVerdictNeedsIt) {
   EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(token.c_str(), 30)); }), 1);
   EXPECT_EQ(reads([&] { (void)idstamp_inspect(token.c_str(), 30, nullptr); }), 1);
   EXPECT_EQ(reads([&] { (void)idstamp_issue_token(buffer, sizeof buffer, "A", 1, nullptr); }), 1);
-  EXPECT_EQ(reads([&] { (void)idstamp_check_token(token.data(), token.size(), 0, nullptr, nullptr); }),
-            1);
+  EXPECT_EQ(
+      reads([&] { (void)idstamp_check_token(token.data(), token.size(), 0, nullptr, nullptr); }),
+      1);
 }
 
 }  // namespace
