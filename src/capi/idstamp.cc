@@ -76,8 +76,11 @@ size_t idstamp_issue_token(char* dst, size_t capacity, const char* id, size_t id
 
 idstamp_verdict idstamp_check_token(const char* token, size_t token_length, int32_t lifetime,
                                     const uint32_t* now, idstamp_report* report) {
-  idstamp_report own;  // when the caller wants the verdict alone
-  idstamp_report& r = report != nullptr ? *report : own;
+  if (report == nullptr) {  // the caller wants the verdict alone
+    idstamp_report own{};
+    return idstamp_check_token(token, token_length, lifetime, now, &own);
+  }
+  idstamp_report& r = *report;
   idstamp::Check check;
   if (token == nullptr) {
     check.reason = "too short";
