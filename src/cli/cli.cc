@@ -72,8 +72,7 @@ CliOutput run_cli(Args args) {
   }
   char id[max_id_length + 1];
   Check check;
-  if (!read_token(*s.id, id, check)) return out;
-  judge(check, s.lifetime, year_stamp());
+  check_token(*s.id, s.lifetime, by_clock(local_now_ticks), id, check);
   if (check.verdict == Verdict::fresh)
     out.text.append(std::string_view(id, check.id_length)).append('\n');
   return out;

@@ -59,11 +59,9 @@ InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
   }
   char id[max_id_length + 1];
   Check check;
-  DateTicks now = 0;
-  if (read_token(s.token, id, check)) {
-    now = s.at ? *s.at : clock();
-    judge(check, s.lifetime, year_stamp_of(now));
-  }
+  check_token(s.token, s.lifetime, s.at ? at_stamp(year_stamp_of(*s.at)) : by_clock(clock), id,
+              check);
+  const DateTicks now = s.at ? *s.at : check.clock_ticks;
   const std::string_view id_text(id, check.id_length);
   if (s.json) {
     json_report(out.out, check, id_text, s.lifetime, std::nullopt);
