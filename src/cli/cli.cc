@@ -22,6 +22,9 @@ constexpr std::string_view help_text =
     "output could not be written or memory ran out, 2 when the usage text was\n"
     "printed.\n";
 
+// The usage and help texts keep their bytes, "(default 30)" included.
+static_assert(default_lifetime == 30, "the usage and help texts name the default lifetime");
+
 }  // namespace
 
 Settings scan_arguments(Args args) {

@@ -33,6 +33,9 @@ constexpr std::string_view help_text =
     "judged and its result written, whatever the verdicts; 1 when reading,\n"
     "writing or memory failed; 2 for a usage error.\n";
 
+// The usage and help texts keep their bytes, "(default 30)" included.
+static_assert(default_lifetime == 30, "the usage and help texts name the default lifetime");
+
 }  // namespace
 
 InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
