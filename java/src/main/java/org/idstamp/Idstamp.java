@@ -398,11 +398,12 @@ public final class Idstamp {
     public Optional<byte[]> decryptId(byte[] token, int lifetime) {
       int end = idEnd(Objects.requireNonNull(token, "token"));
       long stamp = end < 0 ? -1 : readStamp(token, end);
-      if (stamp == -1 || lifetime <= 0) {
+      byte[] id = stamp == -1 || lifetime <= 0 ? null : id(token, end);
+      if (id == null) {
         return Optional.empty(); // refused without reading the clock
       }
       return judge(stamp, lifetime, yearStamp()) == Verdict.FRESH
-          ? Optional.of(id(token, end))
+          ? Optional.of(id)
           : Optional.empty();
     }
 
@@ -420,7 +421,7 @@ public final class Idstamp {
       int end = idEnd(token);
       long stamp = end < 0 ? -1 : readStamp(token, end);
       return stamp != -1 && judge(stamp, lifetime, now) == Verdict.FRESH
-          ? Optional.of(id(token, end))
+          ? Optional.ofNullable(id(token, end)) // none for a zero byte in it
           : Optional.empty();
     }
 
@@ -456,10 +457,11 @@ public final class Idstamp {
      */
     public Report inspect(byte[] token, int lifetime) {
       int end = idEnd(Objects.requireNonNull(token, "token"));
-      long stamp = end < 0 ? -1 : readStamp(token, end);
-      if (stamp == -1) {
-        return MALFORMED[end < 0 ? -end : BAD_STAMP];
+      Report malformed = malformed(token, end);
+      if (malformed != null) {
+        return malformed;
       }
+      long stamp = readStamp(token, end);
       long now = yearStamp();
       return new Report(judge(stamp, lifetime, now), null, id(token, end), stamp, now, now - stamp);
     }
@@ -477,10 +479,11 @@ public final class Idstamp {
       checkStamp(now, "now");
       int end = idEnd(token);
       long stamp = end < 0 ? -1 : readStamp(token, end);
-      if (stamp == -1) {
-        return MALFORMED[end < 0 ? -end : BAD_STAMP];
+      byte[] id = stamp == -1 ? null : id(token, end);
+      if (id == null) {
+        return malformed(token, end);
       }
-      return new Report(judge(stamp, lifetime, now), null, id(token, end), stamp, now, now - stamp);
+      return new Report(judge(stamp, lifetime, now), null, id, stamp, now, now - stamp);
     }
 
     /**
@@ -562,9 +565,10 @@ public final class Idstamp {
     }
 
     /**
-     * Checks a token where it lies, through the scramble transform, in the order of the library's
-     * checks up to the stamp: gives where the id ends in its plain form, or the negative index in
-     * {@link #MALFORMED} of why it is malformed. Allocates nothing.
+     * Checks a token where it lies, through the scramble transform, up to the length of its id:
+     * gives where the id ends in its plain form, or the negative index in {@link #MALFORMED} of why
+     * the token is malformed. Then the id is checked for a zero byte, and the stamp read; a
+     * checker reads the stamp first, and finds a zero byte while it makes the id.
      */
     private int idEnd(byte[] token) {
       int n = token.length;
@@ -586,13 +590,24 @@ public final class Idstamp {
       if (length >= n - 3) {
         return -NO_STAMP;
       }
-      int end = 3 + (int) length;
+      return 3 + (int) length;
+    }
+
+    /**
+     * The report on a token that is malformed, in the order of the library's checks, or null: for
+     * {@code end} as {@link #idEnd} gives it.
+     */
+    private Report malformed(byte[] token, int end) {
+      if (end < 0) {
+        return MALFORMED[-end];
+      }
+      int n = token.length;
       for (int k = 3; k < end; k++) {
         if (token[source(k, n)] == 0) { // the maps leave the zero byte alone
-          return -ZERO_IN_ID;
+          return MALFORMED[ZERO_IN_ID];
         }
       }
-      return end;
+      return readStamp(token, end) == -1 ? MALFORMED[BAD_STAMP] : null;
     }
 
     /**
@@ -607,8 +622,17 @@ public final class Idstamp {
         return readDecimal(token, decode, from, n, -1); // a sign, white space, leading zeros, or long
       }
       long value = first;
-      for (int k = from + 1; k < n; k++) {
-        int d = decode[token[source(k, n)] & 0xFF] - '0';
+      int k = from + 1;
+      for (int lower = n / 2; k < lower; k++) { // only for a short id
+        int d = decode[token[(k & 1) == 0 ? k : n - 1 - k] & 0xFF] - '0';
+        if (d < 0 || d > 9) {
+          return -1;
+        }
+        value = value * 10 + d;
+      }
+      for (; k < n; k++) {
+        int mirror = n - 1 - k;
+        int d = decode[token[(mirror & 1) == 0 ? k : mirror] & 0xFF] - '0';
         if (d < 0 || d > 9) {
           return -1;
         }
@@ -617,14 +641,28 @@ public final class Idstamp {
       return value;
     }
 
-    /** The id of a token that reads, plain bytes 3 to {@code end}. */
+    /**
+     * The id of a token whose length field and stamp read, plain bytes 3 to {@code end}; or null
+     * when it holds a zero byte. Below n/2 the odd positions come from their mirrors, above it the
+     * positions whose mirrors are odd.
+     */
     private byte[] id(byte[] token, int end) {
       int n = token.length;
       byte[] id = new byte[end - 3];
-      for (int k = 3; k < end; k++) {
-        id[k - 3] = decode[token[source(k, n)] & 0xFF];
+      int k = 3;
+      boolean zero = false;
+      for (int lower = Math.min(n / 2, end); k < lower; k++) {
+        byte b = token[(k & 1) == 0 ? k : n - 1 - k];
+        zero |= b == 0;
+        id[k - 3] = decode[b & 0xFF];
       }
-      return id;
+      for (; k < end; k++) {
+        int mirror = n - 1 - k;
+        byte b = token[(mirror & 1) == 0 ? k : mirror];
+        zero |= b == 0;
+        id[k - 3] = decode[b & 0xFF];
+      }
+      return zero ? null : id;
     }
   }
 
