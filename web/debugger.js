@@ -19,7 +19,8 @@
     space: $("rows-space"), chosenLine: $("chosen-line"), timeline: $("timeline"),
     caption: $("timeline-caption"), copy: $("copy"), copyStatus: $("copy-status"), json: $("json"),
     issueId: $("issue-id"), issue: $("issue"), issued: $("issued"), judgeIssued: $("judge-issued"),
-    issueProblem: $("issue-problem"),
+    issueProblem: $("issue-problem"), large: $("large"), largeNote: $("large-note"),
+    clearLarge: $("clear-large"), editLarge: $("edit-large"), issuedHex: $("issued-hex"),
     hook: {
       verdict: $("verdict"), reason: $("reason"), idHex: $("id-hex"), stamp: $("stamp"),
       now: $("now"), ageMs: $("age-ms"),
@@ -46,6 +47,7 @@
     question: null, // { codec, lifetime, moment } when the inputs read
     rowCache: new Map(), // line index -> judged row, for the current question
     countRun: 0, // the summary's count in progress; a newer one stops it
+    issued: null, // the token last issued, as bytes
   };
 
   function splitLines(text) {
@@ -160,6 +162,14 @@
     let s = "";
     for (const b of bytes) s += (b < 16 ? "0" : "") + b.toString(16);
     return s;
+  }
+
+  function textOf(bytes) {
+    try {
+      return utf8.decode(bytes);
+    } catch {
+      return null;
+    }
   }
 
   // The id as a person reads it: its text when it is UTF-8, with control
@@ -419,6 +429,7 @@
       ui.summary.textContent = q === null ? "" : "No lines yet: paste or type tokens above.";
       return;
     }
+    ui.summary.textContent = `${n.toLocaleString("en-US")} line${n === 1 ? "" : "s"}; counting…`;
     const tally = { fresh: 0, expired: 0, ahead: 0, malformed: 0, unreadable: 0 };
     let i = 0;
     const slice = () => {
@@ -437,7 +448,7 @@
         ui.summary.textContent = `${lines}: ${parts.join(", ")}`;
       }
     };
-    slice();
+    setTimeout(slice, 0);
   }
 
   // ---------------------------------------------------------------------
@@ -471,16 +482,44 @@
   // Typing in a large paste waits for a pause before the lines are split
   // again; a small text is judged as it is typed.
   let pending = 0;
+  function linesFrom(text) {
+    clearTimeout(pending);
+    state.text = text;
+    state.lines = splitLines(text);
+    ui.linkNote.hidden = true;
+    judgeAll();
+  }
   function tokensChanged() {
     clearTimeout(pending);
-    const apply = () => {
-      state.text = ui.tokens.value;
-      state.lines = splitLines(state.text);
-      ui.linkNote.hidden = true;
-      judgeAll();
-    };
-    if (ui.tokens.value.length < 100000) apply();
-    else pending = setTimeout(apply, 120);
+    if (ui.tokens.readOnly) return;
+    if (ui.tokens.value.length < 100000) linesFrom(ui.tokens.value);
+    else pending = setTimeout(() => linesFrom(ui.tokens.value), 120);
+  }
+
+  // A large paste is judged from the clipboard's text and kept out of the
+  // box, which shows its first lines: a browser takes seconds to lay out a
+  // box of 100,000 lines, and as long again for every key typed into it.
+  const LARGE = 100000; // characters
+  const PREVIEW_LINES = 200;
+  function pasted(e) {
+    const text = e.clipboardData?.getData("text/plain") ?? "";
+    const box = ui.tokens;
+    const whole = box.value.slice(0, box.selectionStart) + text + box.value.slice(box.selectionEnd);
+    if (whole.length < LARGE) return;
+    e.preventDefault();
+    linesFrom(whole);
+    box.value = `${state.lines.slice(0, PREVIEW_LINES).join("\n")}\n…`;
+    box.readOnly = true;
+    ui.large.hidden = false;
+    ui.largeNote.textContent = `${state.lines.length.toLocaleString("en-US")} lines pasted, all judged below; ` +
+      `the box shows the first ${PREVIEW_LINES}.`;
+  }
+  function leaveLarge(text) {
+    ui.tokens.readOnly = false;
+    ui.large.hidden = true;
+    ui.tokens.value = text;
+    linesFrom(text);
+    ui.tokens.focus();
   }
 
   // ---------------------------------------------------------------------
@@ -530,25 +569,26 @@
     } else {
       ui.now.checked = true;
     }
-    if ("token" in fields) {
-      const token = percentBytes(fields.token);
-      let shown = null;
-      try {
-        shown = utf8.decode(token);
-      } catch {
-        shown = null;
-      }
-      state.lines = [token];
-      state.chosen = 0;
-      ui.tokens.value = shown === null ? idTextOf(token) : shown;
-      state.text = ui.tokens.value;
-      const exact = shown !== null && !/[\r\n]/.test(shown);
-      ui.linkNote.hidden = exact;
-      ui.linkNote.textContent = exact ? "" :
-        `The link's token (${token.length} bytes) is judged byte for byte; the box shows it as text. Edit the box to judge its text instead.`;
-    }
-    judgeAll();
+    if ("token" in fields) judgeBytes(percentBytes(fields.token));
+    else judgeAll();
     return true;
+  }
+
+  // One token given as bytes (a link's, an issued one): judged byte for
+  // byte, while the box shows it as text.
+  function judgeBytes(token) {
+    ui.tokens.readOnly = false;
+    ui.large.hidden = true;
+    const shown = textOf(token);
+    state.lines = [token];
+    state.chosen = 0;
+    ui.tokens.value = shown === null ? idTextOf(token) : shown;
+    state.text = ui.tokens.value;
+    const exact = shown !== null && !/[\r\n]/.test(shown);
+    ui.linkNote.hidden = exact;
+    ui.linkNote.textContent = exact ? "" :
+      `This token (${token.length} bytes) is judged byte for byte; the box shows it as text. Edit the box to judge its text instead.`;
+    judgeAll();
   }
 
   // ---------------------------------------------------------------------
@@ -562,10 +602,20 @@
       ui.issueProblem.textContent = "Fix the question above first.";
       return;
     }
+    state.issued = null;
+    ui.issuedHex.textContent = "";
     try {
-      ui.issued.value = new TextDecoder().decode(q.codec.cryptId(ui.issueId.value, q.moment.stamp));
+      state.issued = q.codec.cryptId(ui.issueId.value, q.moment.stamp);
     } catch (e) {
       ui.issueProblem.textContent = e.message.replace(/^idstamp: /, "");
+      return;
+    }
+    const text = textOf(state.issued);
+    ui.issued.value = text ?? idTextOf(state.issued);
+    ui.issuedHex.textContent = hexOf(state.issued);
+    if (text === null) {
+      ui.issueProblem.textContent =
+        "The scramble split the id's characters, so this token is not UTF-8 text: it is shown escaped, and in hex.";
     }
   }
 
@@ -601,6 +651,9 @@
       ui.zones.replaceChildren(...options);
     }
     ui.tokens.addEventListener("input", tokensChanged);
+    ui.tokens.addEventListener("paste", pasted);
+    ui.clearLarge.addEventListener("click", () => leaveLarge(""));
+    ui.editLarge.addEventListener("click", () => leaveLarge(state.text));
     for (const input of [ui.zone, ui.lifetime, ui.map]) input.addEventListener("input", judgeAll);
     ui.at.addEventListener("input", () => {
       if (ui.at.value.trim() !== "") ui.atMode.checked = true;
@@ -634,9 +687,14 @@
       if (e.key === "Enter") issue();
     });
     ui.judgeIssued.addEventListener("click", () => {
-      if (ui.issued.value === "") return;
-      ui.tokens.value = ui.issued.value;
-      tokensChanged();
+      const token = state.issued;
+      if (token === null) return;
+      const text = textOf(token);
+      if (text !== null && !/[\r\n]/.test(text)) {
+        leaveLarge(text);
+        return;
+      }
+      judgeBytes(token);
       ui.tokens.focus();
     });
     window.addEventListener("hashchange", readFragment);

@@ -12,6 +12,9 @@ export async function launch(executable = process.env.CHROMIUM ?? "/usr/bin/chro
   const args = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-features=Translate,MediaRouter", `--user-data-dir=${profile}`,
+    // Chromium slows a page past 200 changes of its URL in 10 s; the checks
+    // ask the page thousands of questions through its fragment.
+    "--disable-ipc-flooding-protection",
     "--remote-debugging-pipe", "about:blank"];
   const child = spawn(executable, args, { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
   let stderr = "";
@@ -76,7 +79,9 @@ export async function launch(executable = process.env.CHROMIUM ?? "/usr/bin/chro
       }
       if (child.exitCode === null) child.kill("SIGKILL");
       await exited;
-      rmSync(profile, { recursive: true, force: true });
+      // Chromium's helpers may still be writing into the profile for a moment.
+      await new Promise((r) => setTimeout(r, 300));
+      rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
     },
   };
 }
