@@ -5,8 +5,8 @@
 # the two manuals and the token debugger page; the text files are plain text
 # with CRLF line ends, the README short enough to read in one go; the
 # programs are console programs of the given width that import only
-# Windows' own DLLs. Given an emulator that runs them, the programs are also run from
-# the unzipped folder (tests/cli/windows_end_to_end.sh).
+# Windows' own DLLs. Given an emulator that runs them, the programs are also
+# run from the unzipped folder (tests/cli/windows_end_to_end.sh).
 #   windows_zip_check.sh BUILD_DIR 32|64 [EMULATOR]
 if [ $# -lt 2 ] || [ $# -gt 3 ] || [ ! -f "$1/CMakeCache.txt" ]; then
   echo "usage: $0 BUILD_DIR 32|64 [EMULATOR] (a configured Windows build folder)" >&2
