@@ -86,8 +86,8 @@ grep -q "Double-click idstamp-debugger.html" "$dir/README.txt" || fail "README.t
 # The token debugger: the very page web/build.mjs makes, not a text file
 # turned to CRLF.
 if [ -f "$dir/idstamp-debugger.html" ]; then
-  if node "$source_dir/web/build.mjs" "$work/page" >"$work/node.log" 2>&1; then
-    cmp -s "$dir/idstamp-debugger.html" "$work/page/idstamp-debugger.html" \
+  if node "$source_dir/web/build.mjs" "$work/built-page" >"$work/node.log" 2>&1; then
+    cmp -s "$dir/idstamp-debugger.html" "$work/built-page/idstamp-debugger.html" \
       || fail "idstamp-debugger.html is not the page web/build.mjs makes"
   else
     cat "$work/node.log"
