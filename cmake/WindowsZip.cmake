@@ -1,7 +1,8 @@
 # The Windows download: `cpack -G ZIP` in a Windows build folder makes
 # idstamp-<version>-win32.zip or idstamp-<version>-win64.zip, by the target's
 # pointer size, one folder holding the two programs, the README,
-# the licence and the manuals as plain text, each text file with CRLF line
+# the licence and the manuals as plain text (and the token debugger page,
+# which cmake/DebuggerPage.cmake installs), each text file with CRLF line
 # ends for Notepad. Included by the top-level CMakeLists.txt for WIN32 builds
 # that install; there the programs install at the top of the tree and nothing
 # else of the Unix layout does.

@@ -74,6 +74,20 @@ export function inspectToken(token: Bytes, lifetime?: number, now?: number): Tok
  */
 export function yearStamp(): number;
 
+/**
+ * The year stamp of `instant` (a Date, or ms since 1970 UTC) under the IANA
+ * time zone `timeZone` ("Europe/Berlin", "UTC"): the milliseconds since
+ * midnight of 1 January by that zone's wall clock at the instant, modulo
+ * 2^32, with the zone's rules as Intl knows them. Needs no TZ setting and
+ * reads no clock: `yearStampAt(Date.now(), zone)` is the stamp a checker in
+ * `zone` takes now.
+ * @throws {TypeError} when instant is not a Date or a number, or timeZone not a string.
+ * @throws {RangeError} for an invalid Date, an instant that is not whole ms
+ * within 8.64e15 of 1970, or a zone this runtime does not know.
+ * @throws {Error} when the runtime has no Intl.
+ */
+export function yearStampAt(instant: Date | number, timeZone: string): number;
+
 /** The three functions, issuing and checking with another digit map. */
 export interface Codec {
   cryptId(id: Bytes, stamp?: number): Uint8Array;

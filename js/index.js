@@ -229,15 +229,18 @@ function isLeapYear(year) {
 }
 
 // ((day of year - 1) * 86400 + hour * 3600 + minute * 60 + second) * 1000
-// + millisecond, modulo 2^32, all from the local fields of `date`.
-function stampOfLocal(date) {
-  const year = date.getFullYear();
-  const month = date.getMonth();
-  let day = DAYS_BEFORE_MONTH[month] + date.getDate() - 1;
+// + millisecond, modulo 2^32, from wall-clock fields (month 0 to 11).
+function stampOfFields(year, month, date, hours, minutes, seconds, ms) {
+  let day = DAYS_BEFORE_MONTH[month] + date - 1;
   if (month > 1 && isLeapYear(year)) day++;
-  const second = Math.min(date.getSeconds(), 59);
-  const seconds = day * 86400 + date.getHours() * 3600 + date.getMinutes() * 60 + second;
-  return (seconds * 1000 + date.getMilliseconds()) % STAMP_MODULUS;
+  const total = day * 86400 + hours * 3600 + minutes * 60 + Math.min(seconds, 59);
+  return (total * 1000 + ms) % STAMP_MODULUS;
+}
+
+// The same, from the local fields of `date`.
+function stampOfLocal(date) {
+  return stampOfFields(date.getFullYear(), date.getMonth(), date.getDate(), date.getHours(),
+    date.getMinutes(), date.getSeconds(), date.getMilliseconds());
 }
 
 // TZ where the runtime lets us read it. Deno asks before granting access to
@@ -292,6 +295,66 @@ function yearStamp() {
     }
   }
   return stampOfLocal(new Date());
+}
+
+// ---------------------------------------------------------------------------
+// The year stamp of any instant under any zone Intl knows, from that zone's
+// wall-clock fields at the instant. Unlike the local clock, this needs no TZ
+// and reads no clock: a page or a service can ask for the stamp a checker in
+// Europe/Berlin sees now, or saw at any moment.
+
+const MAX_INSTANT = 8.64e15; // the range of a Date, in ms either side of 1970
+const zoneFormats = new Map(); // a zone's formatter, as Intl resolved it
+
+function zoneFormat(timeZone) {
+  let format = zoneFormats.get(timeZone);
+  if (format !== undefined) return format;
+  if (typeof Intl === "undefined") {
+    throw new Error("idstamp: this runtime has no Intl, so it knows no time zones");
+  }
+  try {
+    // The proleptic Gregorian calendar and hours 0 to 23, whatever the
+    // runtime's locale; the era tells years before 1 apart.
+    format = new Intl.DateTimeFormat("en-US-u-ca-gregory-nu-latn", {
+      timeZone,
+      hourCycle: "h23",
+      era: "short",
+      year: "numeric",
+      month: "numeric",
+      day: "numeric",
+      hour: "numeric",
+      minute: "numeric",
+      second: "numeric",
+    });
+  } catch {
+    throw new RangeError(`idstamp: ${JSON.stringify(timeZone)} is not a time zone this runtime knows`);
+  }
+  if (zoneFormats.size >= 64) zoneFormats.clear();
+  zoneFormats.set(timeZone, format);
+  return format;
+}
+
+function yearStampAt(instant, timeZone) {
+  let ms = instant;
+  if (Object.prototype.toString.call(instant) === "[object Date]") {
+    ms = Date.prototype.getTime.call(instant);
+  } else if (typeof instant !== "number") {
+    throw new TypeError(`idstamp: an instant must be a Date or a number of ms, not ${kindOf(instant)}`);
+  }
+  if (!Number.isInteger(ms) || Math.abs(ms) > MAX_INSTANT) {
+    throw new RangeError(`idstamp: an instant must be a valid date, whole ms within 8.64e15 of 1970, not ${ms}`);
+  }
+  if (typeof timeZone !== "string") {
+    throw new TypeError(`idstamp: a time zone must be a string, not ${kindOf(timeZone)}`);
+  }
+  const field = { era: "AD" };
+  for (const part of zoneFormat(timeZone).formatToParts(ms)) field[part.type] = part.value;
+  let year = Number(field.year);
+  if (field.era !== "AD") year = 1 - year; // 1 BC is the year 0
+  // Zone offsets are whole seconds, so the wall clock's ms are the instant's.
+  const millisecond = ((ms % 1000) + 1000) % 1000;
+  return stampOfFields(year, Number(field.month) - 1, Number(field.day), Number(field.hour),
+    Number(field.minute), Number(field.second), millisecond);
 }
 
 // ---------------------------------------------------------------------------
@@ -443,6 +506,7 @@ export {
   decryptId,
   inspectToken,
   yearStamp,
+  yearStampAt,
   createCodec,
   MAX_ID_LENGTH,
   version,

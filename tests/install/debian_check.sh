@@ -3,8 +3,9 @@
 # the test suite), builds them again from another folder without it and
 # checks the .deb files are byte-identical, runs lintian (any E: or W:
 # fails), installs the four with apt-get, uses what they install (the tools,
-# the man pages, the completion, a C program through pkg-config, a C++
-# program through find_package and the Python module), purges them and checks
+# the man pages, the completion, the debugger page, a C program through
+# pkg-config, a C++ program through find_package and the Python module),
+# purges them and checks
 # nothing is left. Needs root and the Build-Depends of debian/control. The
 # builds see Debian's tools first on PATH, as a build daemon's would.
 #   tests/install/debian_check.sh
@@ -53,6 +54,9 @@ for page in idstamp idstamp-inspect; do
   [ -z "$warnings" ] || fatal "man $page: $warnings"
   MANWIDTH=80 man "$page" | grep -q "^NAME" || fatal "man $page does not render"
 done
+page=/usr/share/idstamp/idstamp-debugger.html
+node "$src/web/build.mjs" "$work/page" || fatal "node web/build.mjs"
+cmp -s "$page" "$work/page/idstamp-debugger.html" || fatal "$page is not the page web/build.mjs makes"
 for name in idstamp idstamp-inspect; do
   bash -c ". /usr/share/bash-completion/completions/$name && complete -p $name" >/dev/null \
     || fatal "no completion for $name"

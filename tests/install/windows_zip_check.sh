@@ -1,11 +1,12 @@
 #!/bin/sh
 # The Windows download, as a user gets it: runs `cpack -G ZIP` in a Windows
 # build folder (as the README says), unzips what it makes and checks it. The
-# zip holds one folder with exactly the two programs, the README, the licence
-# and the two manuals; the text files are plain text with CRLF line ends; the
-# programs are console programs of the given width that import only Windows'
-# own DLLs. Given an emulator that runs them, the programs are also run from
-# the unzipped folder (tests/cli/windows_end_to_end.sh).
+# zip holds one folder with exactly the two programs, the README, the licence,
+# the two manuals and the token debugger page; the text files are plain text
+# with CRLF line ends, the README short enough to read in one go; the
+# programs are console programs of the given width that import only
+# Windows' own DLLs. Given an emulator that runs them, the programs are also
+# run from the unzipped folder (tests/cli/windows_end_to_end.sh).
 #   windows_zip_check.sh BUILD_DIR 32|64 [EMULATOR]
 if [ $# -lt 2 ] || [ $# -gt 3 ] || [ ! -f "$1/CMakeCache.txt" ]; then
   echo "usage: $0 BUILD_DIR 32|64 [EMULATOR] (a configured Windows build folder)" >&2
@@ -52,7 +53,7 @@ LC_ALL=C
 export LC_ALL
 unzip -Z1 "$zip" | grep -vx "$name/" | sort >"$work/entries"
 for file in idstamp.exe idstamp-inspect.exe README.txt LICENSE.txt idstamp.txt \
-            idstamp-inspect.txt; do
+            idstamp-inspect.txt idstamp-debugger.html; do
   echo "$name/$file"
 done | sort >"$work/want"
 if ! cmp -s "$work/entries" "$work/want"; then
@@ -77,6 +78,22 @@ for pair in README.txt=docs/README-windows.txt LICENSE.txt=LICENSE; do
   tr -d '\r' <"$dir/$file" | cmp -s - "$source_dir/${pair#*=}" \
     || fail "$file is not ${pair#*=}"
 done
+
+size=$(wc -c <"$dir/README.txt")
+[ "$size" -le 6000 ] || fail "README.txt is $size bytes, over 6000"
+grep -q "Double-click idstamp-debugger.html" "$dir/README.txt" || fail "README.txt does not point to the debugger"
+
+# The token debugger: the very page web/build.mjs makes, not a text file
+# turned to CRLF.
+if [ -f "$dir/idstamp-debugger.html" ]; then
+  if node "$source_dir/web/build.mjs" "$work/built-page" >"$work/node.log" 2>&1; then
+    cmp -s "$dir/idstamp-debugger.html" "$work/built-page/idstamp-debugger.html" \
+      || fail "idstamp-debugger.html is not the page web/build.mjs makes"
+  else
+    cat "$work/node.log"
+    fail "node web/build.mjs"
+  fi
+fi
 
 # The manuals: rendered (no roff left), plain ASCII (no overstrike, no escape
 # sequences), each the page of its own program and version.

@@ -36,3 +36,8 @@ const other = createCodec("0123456789");
 const plain: Uint8Array = other.cryptId(new Uint8Array([65, 66, 67]), 0);
 export const roundTrip: Uint8Array | null = other.decryptId(plain, 1, 59_999);
 export const about = `idstamp ${version}`;
+
+// The stamp a checker in Berlin takes now, whatever this host's zone.
+import { yearStampAt } from "idstamp";
+export const berlinNow: number = yearStampAt(Date.now(), "Europe/Berlin");
+export const berlinNoon: number = yearStampAt(new Date(Date.UTC(2021, 6, 1, 10)), "Europe/Berlin");

@@ -1,6 +1,6 @@
 // Wrong uses the types must reject: each line below fails to compile, and
 // tsc fails if any of them is accepted.
-import { cryptId, decryptId, inspectToken, createCodec, yearStamp } from "idstamp";
+import { cryptId, decryptId, inspectToken, createCodec, yearStamp, yearStampAt } from "idstamp";
 
 // @ts-expect-error an id is a string or bytes
 cryptId(12345);
@@ -20,3 +20,7 @@ export const stale = inspectToken("x").verdict === "stale";
 createCodec([5, 8, 2, 0, 7, 3, 9, 1, 6, 4]);
 // @ts-expect-error yearStamp reads the clock and takes no argument
 yearStamp(new Date());
+// @ts-expect-error yearStampAt needs the zone
+yearStampAt(Date.now());
+// @ts-expect-error an instant is a Date or a number, not a date string
+yearStampAt("2021-07-01T10:00:00Z", "UTC");
