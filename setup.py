@@ -2,16 +2,22 @@
 
     /usr/bin/python3 -m build --no-isolation
 
-By default the extension carries the library's own code, compiled from src/,
-with the C++ runtime linked statically, so it needs only libc and libm. The
-version, the library's sources and the default digit map are read from
-src/library.txt, which CMake reads too; IDSTAMP_DIGIT_MAP=<ten digits>
-chooses another map, as -DIDSTAMP_DIGIT_MAP does for CMake, and
-src/token/digit_maps.h checks it the same way. The two headers CMake
-generates (export.h, version.h) are written into the build folder.
+By default the extension carries the library's own code, compiled from src/:
+the C interface and the core beneath it, which is all the extension calls.
+They are compiled without exceptions or RTTI and linked by the C compiler
+driver, so no C++ runtime is linked in or needed: the extension needs only
+libc, at the symbol versions of glibc 2.17. On x86-64 Linux with glibc the
+wheel is therefore tagged manylinux2014 (.ci/python checks that it keeps to
+that policy's rules). The version, the library's sources and the default
+digit map are read from src/library.txt, which CMake reads too;
+IDSTAMP_DIGIT_MAP=<ten digits> chooses another map, as -DIDSTAMP_DIGIT_MAP
+does for CMake, and src/token/digit_maps.h checks it the same way. The two
+headers CMake generates (export.h, version.h) are written into the build
+folder.
 
 IDSTAMP_LIBRARY=system links an installed libidstamp instead (found with
-pkg-config when it can be), which then brings its own map and headers.
+pkg-config when it can be), which then brings its own map and headers, and
+its own runtime; such a wheel keeps the default tag.
 """
 
 import os
@@ -23,6 +29,11 @@ from pathlib import Path
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
+
+try:  # setuptools 70.1 and later carry bdist_wheel; before, the wheel package did
+    from setuptools.command.bdist_wheel import bdist_wheel
+except ImportError:
+    from wheel.bdist_wheel import bdist_wheel
 
 # Relative paths keep the build folder out of the compiled objects.
 HERE = Path(__file__).parent
@@ -93,8 +104,8 @@ class BuildExt(build_ext):
     def run(self) -> None:
         temp = Path(self.build_temp)
         (temp / "include" / "idstamp").mkdir(parents=True, exist_ok=True)
-        # Only the module's entry point is visible: the library's code and the
-        # static C++ runtime stay inside.
+        # Only the module's entry point is visible: the library's code stays
+        # inside.
         generated = {temp / "exports.map": "{ global: PyInit__idstamp; local: *; };\n",
                      temp / "build-settings.txt": f"{library} {macros}\n"}
         if EMBED:
@@ -112,24 +123,64 @@ class BuildExt(build_ext):
         super().run()
 
 
+def glibc_version() -> str | None:
+    """The version of the C library this Python runs on when it is glibc."""
+    try:
+        return os.confstr("CS_GNU_LIBC_VERSION")  # "glibc 2.36"
+    except (AttributeError, ValueError, OSError):
+        return None  # not glibc, or not a POSIX system
+
+
+# The platform tag of a wheel whose extension keeps to the manylinux2014
+# policy for x86-64: glibc symbols up to 2.17, and libraries from its list
+# alone (here libc, and libm when used). Both names of the tag, so that pip
+# before 20.3 finds it too. Set through get_tag, since Debian's wheel
+# package turns each "." of --plat-name into "_".
+MANYLINUX_X86_64 = "manylinux_2_17_x86_64.manylinux2014_x86_64"
+
+
+class BdistWheel(bdist_wheel):
+    """Tags the wheel manylinux2014 on x86-64 Linux with glibc."""
+
+    def get_tag(self) -> tuple[str, str, str]:
+        python, abi, platform = super().get_tag()
+        if EMBED and platform == "linux_x86_64" and (glibc_version() or "").startswith("glibc "):
+            platform = MANYLINUX_X86_64
+        return python, abi, platform
+
+
 library = os.environ.get("IDSTAMP_LIBRARY", "embedded")
 if library not in ("embedded", "system"):
     raise SystemExit(f"setup.py: IDSTAMP_LIBRARY is 'embedded' or 'system', not '{library}'")
 EMBED = library == "embedded"
 
-compile_args = ["-std=c++17", "-fvisibility=hidden", "-fvisibility-inlines-hidden", "-Wextra"]
+# Nothing in the extension or the code beneath it throws or asks for a
+# type at run time, and without exceptions or RTTI the compiled code names
+# no part of the C++ runtime.
+compile_args = ["-std=c++17", "-fno-exceptions", "-fno-rtti", "-fvisibility=hidden",
+                "-fvisibility-inlines-hidden", "-Wextra"]
 macros = [("Py_LIMITED_API", "0x030B0000")]
 if EMBED:
     digit_map = os.environ.get("IDSTAMP_DIGIT_MAP") or FACTS["digit_map"][0]
-    # The library with the POSIX clock.
+    # The C interface and the core with the POSIX clock; not the C++
+    # interface (sources_cxx), whose std::string results need the C++ runtime.
     sources = ["python/ext/module.cc",
                *(f"src/{name}" for name in FACTS["sources"] + FACTS["sources_posix"])]
     macros += [("IDSTAMP_STATIC_DEFINE", None), ("IDSTAMP_DIGIT_MAP", f'"{digit_map}"')]
     include_dirs = ["include", "src"]
     libraries: list[str] = []
     library_dirs: list[str] = []
+    # Each function in a section of its own, so that the linker drops those
+    # the extension does not reach (the C functions that return heap texts).
+    compile_args += ["-ffunction-sections", "-fdata-sections"]
     # A wheel carries no debug information: it would be most of its size.
-    link_args = ["-static-libstdc++", "-static-libgcc", "-Wl,--as-needed", "-Wl,--strip-debug"]
+    # --no-undefined is not for a Python extension, whose Py* symbols the
+    # interpreter provides; .ci/python reads the symbols the extension needs.
+    link_args = ["-Wl,--gc-sections", "-Wl,--as-needed", "-Wl,--strip-debug"]
+    # Linked by the C compiler driver (language "c" below), which, unlike the
+    # C++ one, names no C++ runtime; it compiles the .cc files as C++ all the
+    # same.
+    language = "c"
 else:
     if os.environ.get("IDSTAMP_DIGIT_MAP"):
         raise SystemExit("setup.py: with IDSTAMP_LIBRARY=system the library's own digit map applies")
@@ -139,6 +190,7 @@ else:
     libraries = [f[2:] for f in flags if f.startswith("-l")]
     library_dirs = [f[2:] for f in flags if f.startswith("-L")]
     link_args = ["-Wl,--as-needed"]
+    language = "c++"
 
 setup(
     version=VERSION,
@@ -152,10 +204,10 @@ setup(
             library_dirs=library_dirs,
             extra_compile_args=compile_args,
             extra_link_args=link_args,
-            language="c++",
+            language=language,
             py_limited_api=True,
         )
     ],
-    cmdclass={"build_ext": BuildExt},
+    cmdclass={"build_ext": BuildExt, "bdist_wheel": BdistWheel},
     options={"bdist_wheel": {"py_limited_api": "cp311"}},
 )
