@@ -12,6 +12,8 @@ namespace {
 // One record of a batch, judged into its result.
 void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
                   const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
+  // A CR before the line's end, or before the end of the input, is dropped.
+  if (!s.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
   char id[max_id_length + 1];
   Check check;
   if (read_token(record, id, check)) {
@@ -50,10 +52,8 @@ int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& stream
     std::size_t begin = 0;  // of the record to come
     while (const void* found = std::memchr(data + scanned, end_byte, used - scanned)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-      std::string_view record(data + begin, end - begin);
-      if (!settings.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
       if (out.room() < max_result && !flush()) return 1;
-      judge_record(out, record, ++line, settings, fixed_now, clock);
+      judge_record(out, {data + begin, end - begin}, ++line, settings, fixed_now, clock);
       begin = end + 1;
       scanned = begin;
     }

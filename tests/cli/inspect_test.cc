@@ -285,7 +285,8 @@ class TestStreams final : public BatchStreams {
 // "line" first, at --at or with the clock read once for each line that
 // parses, whatever pieces the input comes in: fresh, expired, ahead and
 // malformed tokens, an empty line, CRLF, a line that outgrows the buffer (a
-// stamp padded with zeros still reads), and a last line without its LF.
+// stamp padded with zeros still reads), and a last line without its LF, with
+// or without a CR.
 TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   const std::string tokens[] = {
       "",
@@ -305,14 +306,17 @@ TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   }
   InspectSettings settings;
   settings.json = true;
+  const std::string inputs[] = {input, input + "\r"};
   for (const bool at : {false, true}) {
     if (at) settings.at = read_moment(now_text);
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, input.size()}) {
-      TestStreams streams(input, piece);
-      clock_reads = 0;
-      EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
-      EXPECT_EQ(streams.output, want) << at << piece;
-      EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece;
+    for (const std::string& in : inputs) {
+      for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, in.size()}) {
+        TestStreams streams(in, piece);
+        clock_reads = 0;
+        EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
+        EXPECT_EQ(streams.output, want) << at << piece << in.size();
+        EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece << in.size();
+      }
     }
   }
 }
