@@ -70,19 +70,27 @@ class BatchStreams {
   ~BatchStreams() = default;
 };
 
+// The line on standard error for each failure that makes the status 1.
+inline constexpr std::string_view read_failed_text =
+    "idstamp-inspect: reading standard input failed\n";
+inline constexpr std::string_view write_failed_text =
+    "idstamp-inspect: writing standard output failed\n";
+inline constexpr std::string_view no_memory_text = "idstamp-inspect: out of memory\n";
+
 struct InspectOutput {
   // Room for the longest report: a 999-byte id as JSON and in hex.
   using Text = FixedText<16384>;
   Text out;
-  FixedText<512> err;  // the usage, with what was wrong with a --at value
-  int status = 0;      // 0 fresh, 1 any refusal, 2 a usage error
+  FixedText<512> err;  // the usage and what was wrong; or the failure that ended a batch
+  int status = 0;      // 0 fresh, 1 any refusal or a failure, 2 a usage error
 };
 
 // The program for `args` (without the program path). For one token: what it
 // prints, which `streams` never sees, and the clock is read once, and only
-// for a token that parses and no --at. For --batch: out and err stay empty,
-// the records are read from `streams` and their results written there, as
-// run_batch (cli/inspect_batch.h) tells, and the status is its status.
+// for a token that parses and no --at. For --batch: out stays empty, the
+// records are read from `streams` and their results written there, as
+// run_batch (cli/inspect_batch.h) tells; the status is 0 when it is done, and
+// 1, with the failure's line in err, when reading, writing or memory failed.
 InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -17,7 +18,8 @@
 namespace {
 
 // Standard input and output as file descriptors: a read returns what has
-// come, rather than wait for a buffer to fill as stdio would.
+// come, rather than wait for a buffer to fill as stdio would. A standard
+// input left non-blocking by whoever opened it is waited for with poll().
 class StandardStreams final : public idstamp::BatchStreams {
  public:
   StandardStreams() {
@@ -33,6 +35,11 @@ class StandardStreams final : public idstamp::BatchStreams {
       const int n = _read(0, buffer, static_cast<unsigned>(most));
 #else
       const ssize_t n = ::read(0, buffer, most);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd input = {0, POLLIN, 0};
+        if (::poll(&input, 1, -1) < 0 && errno != EINTR) return -1;
+        continue;
+      }
 #endif
       if (n >= 0 || errno != EINTR) return n < 0 ? -1 : static_cast<std::ptrdiff_t>(n);
     }
@@ -61,7 +68,9 @@ int main(int argc, char** argv) {
   const idstamp::Args args(argv + 1, argc > 1 ? static_cast<std::size_t>(argc - 1) : 0);
   StandardStreams streams;
   const idstamp::InspectOutput out = idstamp::run_inspect(args, idstamp::local_now_ticks, streams);
-  const bool written =
-      idstamp::write_stdout(out.out.view()) && idstamp::write_stderr(out.err.view());
-  return written ? out.status : 1;
+  if (!idstamp::write_stdout(out.out.view())) {
+    (void)idstamp::write_stderr(idstamp::write_failed_text);
+    return 1;
+  }
+  return idstamp::write_stderr(out.err.view()) ? out.status : 1;
 }

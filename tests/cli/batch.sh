@@ -41,6 +41,29 @@ for args in "--batch --at 2021-02-29T10:00:00" "--batch X" "-z X"; do
   [ "$status" -eq 2 ] && [ ! -s "$work/out" ] && [ -s "$work/err" ] || fail "$args: status $status"
 done
 
+# A failure that ends a run is named in one line on stderr: a read (standard
+# input a folder), a write (a full device), in a batch and for one token.
+failed() {
+  status=$?
+  [ "$status" -eq 1 ] && [ "$(cat "$work/err")" = "idstamp-inspect: $1 failed" ] ||
+    fail "$1: status $status, stderr '$(cat "$work/err")'"
+}
+$wrap "$inspect" --batch <"$work" 2>"$work/err"
+failed "reading standard input"
+$wrap "$inspect" --batch <"$work/input" >/dev/full 2>"$work/err"
+failed "writing standard output"
+$wrap "$inspect" X >/dev/full 2>"$work/err"
+failed "writing standard output"
+
+# A standard input left non-blocking is waited for: the token comes a moment
+# after the program starts reading.
+{ sleep 1; cat "$work/token.1"; echo; } |
+  perl -MFcntl -e 'fcntl(STDIN, F_SETFL, fcntl(STDIN, F_GETFL, 0) | O_NONBLOCK) or die;
+                   exec @ARGV or die' $wrap "$inspect" --batch >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" -eq 0 ] && [ "$(cut -c 1-2 "$work/out")" = "1	" ] && [ ! -s "$work/err" ] ||
+  fail "non-blocking input: status $status, stdout '$(cat "$work/out")', stderr '$(cat "$work/err")'"
+
 # Results come as their lines do: the first is written while the input stays
 # open (up to 20 s, for slow wrappers).
 mkfifo "$work/fifo"

@@ -313,7 +313,7 @@ TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
       for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, in.size()}) {
         TestStreams streams(in, piece);
         clock_reads = 0;
-        EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
+        EXPECT_EQ(run_batch(settings, test_clock, streams), BatchEnd::done);
         EXPECT_EQ(streams.output, want) << at << piece << in.size();
         EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece << in.size();
       }
@@ -335,8 +335,8 @@ TEST(RunBatch, TabSeparatedLines) {
       "1\texpired\t61001\ttab\\x09and \\\\\n2\tmalformed: too short\t\t\n3\tahead\t-60000\tA\n");
 }
 
-// A failed read or write ends the batch with status 1: the results written
-// are whole, and nothing is written after a failure.
+// A failed read or write ends the batch with status 1 and a line that says
+// which: the results written are whole, and nothing is written after it.
 TEST(RunBatch, FailuresEndIt) {
   const std::string token = *crypt_id("ABC", now_stamp - 5);
   std::string input;
@@ -344,12 +344,14 @@ TEST(RunBatch, FailuresEndIt) {
   InspectSettings settings;
   settings.json = true;
   TestStreams whole(input, 100);
-  ASSERT_EQ(run_batch(settings, test_clock, whole), 0);
+  ASSERT_EQ(run_batch(settings, test_clock, whole), BatchEnd::done);
   for (const bool writing : {false, true}) {
     for (int fail_at = 0; fail_at < 4; ++fail_at) {
       TestStreams streams(input, writing ? input.size() : 100);
       (writing ? streams.writes_left : streams.reads_left) = fail_at;
-      EXPECT_EQ(run_batch(settings, test_clock, streams), 1) << writing << fail_at;
+      const InspectOutput out = run_inspect(Args{"--batch", "--json"}, test_clock, streams);
+      EXPECT_EQ(out.status, 1) << writing << fail_at;
+      EXPECT_EQ(out.err.view(), writing ? write_failed_text : read_failed_text);
       EXPECT_EQ(whole.output.substr(0, streams.output.size()), streams.output);
       EXPECT_TRUE(streams.output.empty() || streams.output.back() == '\n');
     }
