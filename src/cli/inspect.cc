@@ -47,7 +47,7 @@ InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
   }
   const ScannedArguments scanned = scan_inspect_arguments(args);
   if (!scanned.settings) {
-    if (scanned.bad_moment) append_moment_error(out.err, *scanned.bad_moment);
+    append_usage_error(out.err, scanned);
     out.err.append(inspect_usage_text);
     out.status = 2;
     return out;

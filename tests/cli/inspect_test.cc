@@ -73,8 +73,11 @@ TEST(ScanInspectArguments, Grammar) {
     std::string described;
     for (const std::string_view a : c.args) described.append("\"").append(a).append("\" ");
     ASSERT_EQ(s.has_value(), c.token.has_value()) << described;
-    if (!s) {  // only a --at value that names no moment is reported
-      EXPECT_EQ(scanned.bad_moment.value_or(std::string_view()).data(), c.at.data()) << described;
+    EXPECT_EQ(scanned.error == UsageError::none, s.has_value()) << described;
+    if (!s) {  // a --at value that names no moment is the argument at fault
+      if (!c.at.empty()) {
+        EXPECT_EQ(scanned.argument.data(), c.at.data()) << described;
+      }
       continue;
     }
     EXPECT_EQ(s->token, *c.token) << described;
@@ -186,19 +189,43 @@ TEST(RunInspect, Json) {
             "\n");
 }
 
+// A usage error names what is wrong, and the argument or value at fault,
+// escaped and cut after 64 bytes, before the usage.
 TEST(RunInspect, UsageHelpVersion) {
-  for (const Args& args : {Args{}, Args{"-x", "T"}, Args{"-t", "0", "T"}, Args{"T", "U"}}) {
-    const InspectOutput out = inspect(args);
+  const std::string x63(63, 'x');
+  const std::string tab64 = "\t" + x63;
+  const std::string tab65 = tab64 + "y";
+  const char* const moment =
+      " is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999";
+  const struct {
+    Args args;
+    std::string message;
+  } cases[] = {
+      {{}, "no token given"},
+      {{"--json", "--"}, "no token given"},
+      {{"-x", "T"}, "unknown option '-x' (-- comes before a token that begins with '-')"},
+      {{"--bogus"}, "unknown option '--bogus' (-- comes before a token that begins with '-')"},
+      {{"-t", "0", "T"}, "-t '0' is not a positive number of minutes"},
+      {{"-t", "abc", "T"}, "-t 'abc' is not a positive number of minutes"},
+      {{"T", "-t"}, "unexpected argument '-t' after the token"},
+      {{"-t"}, "-t needs a value"},
+      {{"--json", "--at"}, "--at needs a value"},
+      {{"T", "U"}, "unexpected argument 'U' after the token"},
+      {{"--", "T", "--json"}, "unexpected argument '--json' after the token"},
+      {{"-z", "T"}, "-z needs --batch"},
+      {{"--batch", "--", "T"},
+       "unexpected argument 'T': --batch reads the tokens from standard input"},
+      {{"--at", "2021-02-29 10:00:00", "T"}, "--at '2021-02-29 10:00:00'"s + moment},
+      {{"--at", tab64, "T"}, "--at '\\x09" + x63 + "'" + moment},
+      {{"--at", tab65, "T"}, "--at '\\x09" + x63 + "...'" + moment},
+  };
+  for (const auto& c : cases) {
+    const InspectOutput out = inspect(c.args);
     EXPECT_EQ(out.out.view(), "");
-    EXPECT_EQ(out.err.view(), inspect_usage_text);
+    EXPECT_EQ(out.err.view(),
+              "idstamp-inspect: " + c.message + "\n" + std::string(inspect_usage_text));
     EXPECT_EQ(out.status, 2);
   }
-  // A --at value that names no moment is named, escaped and cut short.
-  const std::string bad = "\t" + std::string(100, 'x');
-  EXPECT_EQ(inspect(Args{"--at", bad, "T"}).err.view(),
-            "idstamp-inspect: --at '\\x09" + bad.substr(1, 63) +
-                "...' is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999\n" +
-                std::string(inspect_usage_text));
   const InspectOutput help = inspect(Args{"--help"});
   EXPECT_EQ(help.out.view().substr(0, inspect_usage_text.size()), inspect_usage_text);
   for (const char* option :
@@ -243,8 +270,10 @@ TEST(ReadMoment, ReadsExactlyTheMomentsThatExist) {
   // 24 * 60 minutes with two seconds and two milliseconds each.
   EXPECT_EQ(read, 5u * 365 + 4 * 366 + 24 * 60 * 2 * 2);
   // Anything but the two forms.
+  // A ':' is the byte after '9'.
   for (const char* text : {"2021-10-31 00:30:00.5", "2021-10-31 00:30:00x", "2021-10-31t00:30:00",
-                           " 2021-10-31 00:30:00", "+021-10-31 00:30:00", "2021/10/31 00:30:00"})
+                           " 2021-10-31 00:30:00", "+021-10-31 00:30:00", "2021/10/31 00:30:00",
+                           "2021-10-31 00:30:0:", "2021-10-31 00:30:00.00:"})
     EXPECT_EQ(read_moment(text), std::nullopt) << text;
 }
 
