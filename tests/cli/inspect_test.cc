@@ -46,6 +46,7 @@ TEST(ScanInspectArguments, Grammar) {
       {{""}, "", 30, false},
       {{"--", ""}, "", 30, false},
       {{"-t", "99999999999", "T"}, "T", 2147483647, false},
+      {{"-t", "9223372036854775808", "T"}, "T", 2147483647, false},
       {{"--at", now_text, "T"}, "T", 30, false, false, false, now_text},
       {{"-z", "--json", "--batch", "--"}, "", 30, true, true, true},
       // Usage errors.
@@ -134,16 +135,44 @@ TEST(RunInspect, Plain) {
   EXPECT_NE(ahead.out.view().find("verdict   ahead\n"), std::string::npos);
   EXPECT_EQ(ahead.status, 1);
 
-  // The stamp names a moment in the clock's own cycle of the year stamp...
-  const InspectOutput old = inspect(Args{"-t", "2147483647", *crypt_id("A", 0)});
-  EXPECT_NE(old.out.view().find("stamp     0, 2021-10-26 06:16:43.776 local time"),
-            std::string::npos)
-      << old.out.view();
-  // ... which for a stamp no issuer writes may lie outside this year.
-  const std::string forged = reference::scrambled("003ABC-100000");
-  const InspectOutput early = inspect(Args{"--at", "2021-01-01 00:00:01", forged});  // stamp 1000
-  EXPECT_NE(early.out.view().find("stamp     -100000, not within this year\n"), std::string::npos)
-      << early.out.view();
+  // Ages zero-padded to three digits of milliseconds, at powers of ten.
+  const struct {
+    std::int64_t age_ms;
+    std::string_view text;
+  } ages[] = {
+      {10'010, "10.010 s"},        {100, "0.100 s"}, {99, "0.099 s"}, {9, "0.009 s"},
+      {600'000, "10 min 0.000 s"},
+  };
+  for (const auto& a : ages) {
+    const std::string token = *crypt_id("A", static_cast<std::uint32_t>(now_stamp - a.age_ms));
+    const InspectOutput out = inspect(Args{token});
+    EXPECT_NE(out.out.view().find("age       " + std::string(a.text) + "\n"), std::string::npos)
+        << out.out.view();
+  }
+
+  // The stamp names a moment in the clock's own cycle of the year stamp,
+  // which for a stamp no issuer writes may lie outside this year: at the
+  // year's first millisecond and its last, in a common year and a leap one.
+  const struct {
+    std::string_view at;  // 00:00:01 is year stamp 1000
+    std::string stamp;
+    std::string_view issued;
+  } stamps[] = {
+      {now_text, "0", "2021-10-26 06:16:43.776 local time"},
+      {"2021-01-01 00:00:01", "0", "2021-01-01 00:00:00.000 local time"},
+      {"2021-01-01 00:00:01", "-2", "not within this year"},
+      {"2021-01-01 00:00:01", "31535999999", "2021-12-31 23:59:59.999 local time"},
+      {"2021-01-01 00:00:01", "31536000000", "not within this year"},
+      {"2024-01-01 00:00:01", "31622399999", "2024-12-31 23:59:59.999 local time"},
+      {"2024-01-01 00:00:01", "31622400000", "not within this year"},
+  };
+  for (const auto& s : stamps) {
+    const std::string token = reference::scrambled("003ABC" + s.stamp);
+    const InspectOutput out = inspect(Args{"--at", s.at, token});
+    EXPECT_NE(out.out.view().find("stamp     " + s.stamp + ", " + std::string(s.issued) + "\n"),
+              std::string::npos)
+        << out.out.view();
+  }
 }
 
 TEST(RunInspect, Malformed) {
