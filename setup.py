@@ -4,11 +4,11 @@
 
 By default the extension carries the library's own code, compiled from src/,
 with the C++ runtime linked statically, so it needs only libc and libm. The
-version and the digit map are read from their one definition in the CMake
-files; IDSTAMP_DIGIT_MAP=<ten digits> chooses another map, as
--DIDSTAMP_DIGIT_MAP does for CMake, and src/token/digit_maps.h checks it the
-same way. The headers CMake generates (export.h, version.h) are written into
-the build folder.
+version, the library's sources and the default digit map are read from
+src/library.txt, which CMake reads too; IDSTAMP_DIGIT_MAP=<ten digits>
+chooses another map, as -DIDSTAMP_DIGIT_MAP does for CMake, and
+src/token/digit_maps.h checks it the same way. The two headers CMake
+generates (export.h, version.h) are written into the build folder.
 
 IDSTAMP_LIBRARY=system links an installed libidstamp instead (found with
 pkg-config when it can be), which then brings its own map and headers.
@@ -32,25 +32,21 @@ def read(path: str) -> str:
     return (HERE / path).read_text(encoding="utf-8")
 
 
-def cmake_setting(path: str, pattern: str, what: str) -> str:
-    match = re.search(pattern, read(path))
-    if match is None:
-        raise SystemExit(f"setup.py: no {what} in {path}")
-    return match.group(1)
+def library_facts() -> dict[str, list[str]]:
+    """src/library.txt: "name = value" lines, a name given again adding to its list."""
+    facts: dict[str, list[str]] = {}
+    for line in read("src/library.txt").splitlines():
+        name, equals, value = line.partition(" = ")
+        if equals and not line.startswith("#"):
+            facts.setdefault(name, []).append(value)
+    for name in ("version", "digit_map", "sources", "sources_posix"):
+        if name not in facts:
+            raise SystemExit(f"setup.py: no {name} in src/library.txt")
+    return facts
 
 
-VERSION = cmake_setting("CMakeLists.txt", r"project\(idstamp\s+VERSION\s+(\d+\.\d+\.\d+)\b",
-                        "project VERSION")
-
-
-def library_sources() -> list[str]:
-    """The library's sources as src/CMakeLists.txt lists them, with the POSIX clock."""
-    text = read("src/CMakeLists.txt")
-    listed = re.search(r"set\(library_sources\s+([^)]*)\)", text)
-    extra = re.findall(r"list\(APPEND library_sources\s+(\S+_posix\.cc)\)", text)
-    if listed is None or not extra:
-        raise SystemExit("setup.py: no library_sources in src/CMakeLists.txt")
-    return [f"src/{name}" for name in listed.group(1).split() + extra]
+FACTS = library_facts()
+VERSION = FACTS["version"][0]
 
 
 def version_header() -> str:
@@ -124,9 +120,10 @@ EMBED = library == "embedded"
 compile_args = ["-std=c++17", "-fvisibility=hidden", "-fvisibility-inlines-hidden", "-Wextra"]
 macros = [("Py_LIMITED_API", "0x030B0000")]
 if EMBED:
-    digit_map = os.environ.get("IDSTAMP_DIGIT_MAP") or cmake_setting(
-        "src/CMakeLists.txt", r'set\(IDSTAMP_DIGIT_MAP\s+"([^"]*)"\s+CACHE', "IDSTAMP_DIGIT_MAP")
-    sources = ["python/ext/module.cc", *library_sources()]
+    digit_map = os.environ.get("IDSTAMP_DIGIT_MAP") or FACTS["digit_map"][0]
+    # The library with the POSIX clock.
+    sources = ["python/ext/module.cc",
+               *(f"src/{name}" for name in FACTS["sources"] + FACTS["sources_posix"])]
     macros += [("IDSTAMP_STATIC_DEFINE", None), ("IDSTAMP_DIGIT_MAP", f'"{digit_map}"')]
     include_dirs = ["include", "src"]
     libraries: list[str] = []

@@ -38,7 +38,7 @@ void crypt_core() {
 void check_core() {
   char buffer[idstamp::max_id_length + 1];
   idstamp::Check check;
-  if (idstamp::read_token(token, buffer, check)) idstamp::judge(check, 30, stamp);
+  idstamp::check_token(token, 30, idstamp::at_stamp(stamp), buffer, check);
   keep(check);
 }
 

@@ -98,7 +98,7 @@ void check_core(benchmark::State& state) {
   char id[idstamp::max_id_length + 1];
   idstamp::Check check;
   for (auto _ : state) {
-    if (idstamp::read_token(token, id, check)) idstamp::judge(check, lifetime, stamp);
+    idstamp::check_token(token, lifetime, idstamp::at_stamp(stamp), id, check);
     benchmark::DoNotOptimize(check);
     benchmark::ClobberMemory();
   }

@@ -129,6 +129,10 @@ func testDifferentialTokens(t *testing.T) {
 			}
 			r := InspectAt(token, b.lifetime, now)
 			why := differences(got, r, b.lifetime, int64(i+1))
+			// DecryptIDAt gives the id exactly when InspectAt finds it fresh.
+			if id, _ := DecryptIDAt(token, b.lifetime, now); (id != nil) != (r.Verdict == Fresh) || id != nil && !bytes.Equal(id, r.ID) {
+				why = append(why, fmt.Sprintf("DecryptIDAt gives %x", id))
+			}
 			if id := issued[i]; id != nil && (r.Verdict == Malformed || !bytes.Equal(r.ID, *id)) {
 				why = append(why, fmt.Sprintf("issued for id %x, reads %+v", *id, r))
 			}

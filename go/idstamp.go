@@ -17,9 +17,10 @@
 package idstamp
 
 import (
-	"bytes"
+	"encoding/binary"
 	"errors"
 	"fmt"
+	"math/bits"
 	"os"
 	"strings"
 	"time"
@@ -88,6 +89,7 @@ type Codec struct {
 // every other byte to itself.
 type tables struct {
 	encode, decode [256]byte
+	pairs          [200]byte // "00" to "99" through the encoding map
 }
 
 var defaultTables = mustTables(defaultDigitMap)
@@ -120,6 +122,9 @@ func makeTables(digitMap string) (*tables, error) {
 	}
 	if seen != 1<<10-1 {
 		return nil, fmt.Errorf("idstamp: digitMap must hold each of the ten digits once, not %q", digitMap)
+	}
+	for i := range t.pairs {
+		t.pairs[i] = t.encode[pairs[i]]
 	}
 	return t, nil
 }
@@ -182,25 +187,57 @@ func (c *Codec) CryptID(id []byte) ([]byte, error) {
 	if err != nil {
 		return nil, err
 	}
-	return c.issue(id, now), nil
+	token, _ := c.issue(id, now)
+	return token, nil
 }
 
 // CryptIDAt issues a token for id at the given year stamp.
 func (c *Codec) CryptIDAt(id []byte, stamp uint32) ([]byte, error) {
-	if err := checkID(id); err != nil {
+	if err := checkIDLength(id); err != nil {
 		return nil, err
 	}
-	return c.issue(id, stamp), nil
+	token, ok := c.issue(id, stamp) // which finds a zero byte on its way
+	if !ok {
+		return nil, errZeroInID()
+	}
+	return token, nil
 }
 
 func checkID(id []byte) error {
+	if err := checkIDLength(id); err != nil {
+		return err
+	}
+	if hasZero(id) {
+		return errZeroInID()
+	}
+	return nil
+}
+
+func checkIDLength(id []byte) error {
 	if len(id) == 0 || len(id) > MaxIDLength {
 		return fmt.Errorf("%w: id must be 1 to %d bytes, not %d", ErrInvalidID, MaxIDLength, len(id))
 	}
-	if bytes.IndexByte(id, 0) >= 0 {
-		return fmt.Errorf("%w: id must not hold a zero byte", ErrInvalidID)
-	}
 	return nil
+}
+
+func errZeroInID() error { return fmt.Errorf("%w: id must not hold a zero byte", ErrInvalidID) }
+
+// hasZero tells whether text holds a zero byte, eight bytes at a time: a
+// word has one exactly when (w - 0x01...01) &^ w has a top bit set.
+func hasZero(text []byte) bool {
+	for len(text) >= 8 {
+		w := binary.LittleEndian.Uint64(text)
+		if (w-0x0101010101010101)&^w&0x8080808080808080 != 0 {
+			return true
+		}
+		text = text[8:]
+	}
+	for _, b := range text {
+		if b == 0 {
+			return true
+		}
+	}
+	return false
 }
 
 // pairs holds "00" to "99", to write a stamp two digits at a time.
@@ -210,33 +247,60 @@ const pairs = "0001020304050607080910111213141516171819" +
 	"6061626364656667686970717273747576777879" +
 	"8081828384858687888990919293949596979899"
 
-// issue writes the plain token (length field, id, stamp) and scrambles it
-// in place: each odd position i below n/2 trades places with n-1-i, and
-// every digit goes through the encoding map.
-func (c *Codec) issue(id []byte, stamp uint32) []byte {
-	digits := 1
-	for power := uint64(10); power <= uint64(stamp); power *= 10 {
-		digits++
-	}
+// issue writes the plain token (length field, id, stamp) with each byte
+// already through the encoding map, then trades each odd position i below
+// n/2 with its mirror n-1-i: moving bytes and mapping them commute. It
+// gives false, and no token, for an id that holds a zero byte.
+func (c *Codec) issue(id []byte, stamp uint32) ([]byte, bool) {
+	t := c.tables()
+	digits := stampDigits(stamp)
 	length := len(id)
 	n := 3 + length + digits
 	token := make([]byte, n)
-	token[0] = byte('0' + length/100)
-	token[1] = byte('0' + length/10%10)
-	token[2] = byte('0' + length%10)
-	copy(token[3:], id)
+	token[0] = t.encode['0'+length/100]
+	token[1], token[2] = t.pairs[2*(length%100)], t.pairs[2*(length%100)+1]
+	body := token[3:][:len(id)]
+	for k, b := range id {
+		if b == 0 {
+			return nil, false
+		}
+		body[k] = t.encode[b]
+	}
 	k, s := n, stamp
+	if digits > 5 { // the last five digits apart, not to wait on each division in turn
+		low := s % 100000
+		token[k-2], token[k-1] = t.pairs[2*(low%100)], t.pairs[2*(low%100)+1]
+		token[k-4], token[k-3] = t.pairs[2*(low/100%100)], t.pairs[2*(low/100%100)+1]
+		token[k-5] = t.encode['0'+low/10000]
+		k, s = k-5, s/100000
+	}
 	for ; s >= 100; s /= 100 {
 		k -= 2
-		token[k], token[k+1] = pairs[2*(s%100)], pairs[2*(s%100)+1]
+		token[k], token[k+1] = t.pairs[2*(s%100)], t.pairs[2*(s%100)+1]
 	}
 	if s >= 10 {
-		token[k-2], token[k-1] = pairs[2*s], pairs[2*s+1]
+		token[k-2], token[k-1] = t.pairs[2*s], t.pairs[2*s+1]
 	} else {
-		token[k-1] = byte('0' + s)
+		token[k-1] = t.encode['0'+s]
 	}
-	scramble(token, &c.tables().encode)
-	return token
+	for i := 1; i < n-1-i; i += 2 {
+		token[i], token[n-1-i] = token[n-1-i], token[i]
+	}
+	return token, true
+}
+
+// fewestWith holds the least stamp of d+1 digits, for d = 0 to 9: 0, then
+// 10 to 10^9.
+var fewestWith = [...]uint32{0, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9}
+
+// stampDigits gives the number of decimal digits of s: its bit length times
+// log10(2), here 1233/4096, is the count or one short of it.
+func stampDigits(s uint32) int {
+	d := bits.Len32(s) * 1233 >> 12
+	if s >= fewestWith[d] {
+		d++
+	}
+	return d
 }
 
 // DecryptID gives the id of a token that is fresh by the local clock, or
@@ -289,14 +353,18 @@ func (c *Codec) Inspect(token []byte, lifetime int32) (Report, error) {
 // InspectAt judges a token at year stamp now. It allocates at most once:
 // the id, or for a token longer than 64 bytes the plain token that the id
 // is then part of.
-func (c *Codec) InspectAt(token []byte, lifetime int32, now uint32) Report {
+func (c *Codec) InspectAt(token []byte, lifetime int32, now uint32) (r Report) {
 	var scratch [scratchSize]byte
 	plain, own := buffers(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" {
-		return Report{Verdict: Malformed, Reason: p.reason}
+		r.Verdict, r.Reason = Malformed, p.reason
+		return r
 	}
-	return p.report(idOf(plain, own, p.length), lifetime, now)
+	r.ID = idOf(plain, own, p.length)
+	r.Verdict = judge(p.stamp, lifetime, now)
+	r.Stamp, r.Now, r.AgeMs = p.stamp, now, int64(now)-p.stamp
+	return r
 }
 
 // A token of up to scratchSize bytes is unscrambled on the stack, and its
@@ -319,8 +387,9 @@ func idOf(plain, own []byte, length int) []byte {
 	if own != nil {
 		return own[3:end:end]
 	}
-	id := make([]byte, length)
-	copy(id, plain[3:end])
+	from := plain[3:end]
+	id := make([]byte, len(from)) // with the copy, the runtime need not clear it first
+	copy(id, from)
 	return id
 }
 
@@ -367,7 +436,7 @@ func (c *Codec) read(token, plain []byte) (p plainToken) {
 		p.reason = reasonNoStamp
 		return p
 	}
-	if bytes.IndexByte(plain[3:3+p.length], 0) >= 0 {
+	if hasZero(plain[3 : 3+p.length]) {
 		p.reason = reasonZeroInID
 		return p
 	}
@@ -380,12 +449,7 @@ func (c *Codec) read(token, plain []byte) (p plainToken) {
 	return p
 }
 
-// scramble applies the transform in place, with the encoding map.
-func scramble(text []byte, encode *[256]byte) {
-	unscramble(text, text, encode) // the same moves: each is its own inverse
-}
-
-// unscramble writes into plain (as long as token, or token itself) the
+// unscramble writes into plain (as long as token) the
 // token's digits through the decoding map, each odd position below n/2
 // traded with its mirror.
 func unscramble(token, plain []byte, decode *[256]byte) {

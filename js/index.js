@@ -15,7 +15,7 @@
 // Node, Bun, Deno and browsers; where the runtime has a process environment,
 // its TZ is read too, to refuse a time zone setting Date would not apply.
 
-const version = "1.2.0";
+const version = "1.3.0";
 const MAX_ID_LENGTH = 999;
 const DEFAULT_DIGIT_MAP = "5820739164";
 const DEFAULT_LIFETIME = 30;

@@ -18,11 +18,9 @@
 #include <string_view>
 
 #include "idstamp/export.h"
+#include "idstamp/token_format.h"
 
 namespace idstamp {
-
-// Ids are 1 to 999 bytes, none of them zero.
-inline constexpr std::size_t max_id_length = 999;
 
 // Issue a token for `id` at year stamp `stamp`; nothing for an empty id, an
 // id of more than max_id_length bytes, an id holding a zero byte, or when
@@ -39,29 +37,8 @@ IDSTAMP_EXPORT std::optional<std::string> decrypt_id(std::string_view token, std
 IDSTAMP_EXPORT std::optional<std::string> crypt_id(std::string_view id);
 IDSTAMP_EXPORT std::optional<std::string> decrypt_id(std::string_view token, std::int32_t lifetime);
 
-// What a checker makes of a token. decrypt_id gives the id exactly when the
-// verdict is fresh.
-enum class Verdict {
-  fresh,      // 0 <= whole minutes since the stamp < lifetime
-  expired,    // whole minutes since the stamp >= lifetime
-  ahead,      // stamped a minute or more ahead of the clock
-  malformed,  // not a token
-};
-
-inline constexpr std::string_view verdict_name(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::fresh:
-      return "fresh";
-    case Verdict::expired:
-      return "expired";
-    case Verdict::ahead:
-      return "ahead";
-    case Verdict::malformed:
-      break;
-  }
-  return "malformed";
-}
-
+// What a checker makes of a token is a Verdict (idstamp/token_format.h);
+// decrypt_id gives the id exactly when the verdict is fresh.
 struct TokenReport {
   Verdict verdict = Verdict::malformed;
   // Why a malformed token is malformed ("too short", "bad length field",

@@ -1,9 +1,13 @@
-// idstamp._idstamp: the token functions for CPython, over the library's C++
-// interface. Written against the stable ABI of CPython 3.11 (the build
-// defines Py_LIMITED_API), so one binary serves 3.11 and every later version.
+// idstamp._idstamp: the token functions for CPython, over the library's C
+// interface: idstamp_issue_token and idstamp_check_token, which take texts
+// with their lengths and write into buffers on this module's stack, so the
+// only allocation is Python's own, of the result. The wheel links the
+// library's code in; python3-idstamp calls libidstamp.so.1. Written against
+// the stable ABI of CPython 3.11 (the build defines Py_LIMITED_API), so one
+// binary serves 3.11 and every later version.
 //
 // Ids and tokens arrive as bytes-like objects or str (UTF-8 with
-// surrogateescape) and are handed to the library as a string_view, so a
+// surrogateescape) and are handed to the library with their lengths, so a
 // zero byte reaches it as the byte it is. Calls are far too short to gain
 // from releasing the GIL; the library keeps no state, so holding it costs
 // no parallelism that could be had.
@@ -11,17 +15,17 @@
 #include <Python.h>
 
 #include <cstdint>
-#include <cstring>
-#include <exception>
-#include <new>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <type_traits>
 
-#include "idstamp/date_ticks.h"
-#include "idstamp/token_codec.h"
+#include "idstamp/idstamp.h"
+#include "idstamp/token_format.h"
 #include "idstamp/version.h"
+
+// The default lifetime as text, for the signatures in the docstrings.
+#define IDSTAMP_TEXT(x) #x
+#define IDSTAMP_TEXT_OF(x) IDSTAMP_TEXT(x)
+#define DEFAULT_LIFETIME_TEXT IDSTAMP_TEXT_OF(IDSTAMP_DEFAULT_LIFETIME)
 
 namespace {
 
@@ -143,20 +147,6 @@ bool bind(const char* function, const char* const (&names)[N], std::size_t requi
   return true;
 }
 
-bool check_id(std::string_view id) {
-  if (id.empty()) {
-    PyErr_SetString(PyExc_ValueError, "id must not be empty");
-  } else if (id.size() > idstamp::max_id_length) {
-    PyErr_Format(PyExc_ValueError, "id is %zu bytes long; the longest is %zu", id.size(),
-                 idstamp::max_id_length);
-  } else if (id.find('\0') != std::string_view::npos) {
-    PyErr_SetString(PyExc_ValueError, "id must not hold a zero byte");
-  } else {
-    return true;
-  }
-  return false;
-}
-
 PyObject* bytes_of(std::string_view text) {
   return PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
@@ -165,25 +155,15 @@ PyObject* str_of(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
-// Sets the Python exception for a C++ one: only allocation can fail here.
-void set_error_from_exception() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  } catch (const std::exception& e) {
-    PyErr_SetString(PyExc_SystemError, e.what());
-  } catch (...) {
-    PyErr_SetString(PyExc_SystemError, "unknown C++ exception");
-  }
+// A year stamp argument as the C interface takes it: NULL for the clock.
+const std::uint32_t* stamp_or_clock(const std::optional<std::uint32_t>& stamp) {
+  return stamp ? &*stamp : nullptr;
 }
 
-// The report on a token, reading the clock only when `now` is unset (and
-// then only for a token that parses). Throws std::bad_alloc.
-idstamp::TokenReport report_on(std::string_view token, std::int32_t lifetime,
-                               std::optional<std::uint32_t> now) {
-  return now ? idstamp::inspect_token(token, lifetime, *now)
-             : idstamp::inspect_token(token, lifetime);
+// The verdict on `token`, filling `report`.
+idstamp_verdict check(std::string_view token, std::int32_t lifetime,
+                      const std::optional<std::uint32_t>& now, idstamp_report& report) {
+  return idstamp_check_token(token.data(), token.size(), lifetime, stamp_or_clock(now), &report);
 }
 
 // Parses the arguments of decrypt_id and inspect_token.
@@ -201,61 +181,44 @@ PyObject* crypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
   Text id;
   std::optional<std::uint32_t> stamp;
   if (!bind("crypt_id", names, 1, args, nargs, kwnames, bound) || !id.take(bound[0], "id") ||
-      !stamp_arg(bound[1], "stamp", stamp) || !check_id(id.view())) {
+      !stamp_arg(bound[1], "stamp", stamp)) {
     return nullptr;
   }
-  try {
-    // For a valid id, no token means memory ran out.
-    const std::optional<std::string> token =
-        idstamp::crypt_id(id.view(), stamp ? *stamp : idstamp::year_stamp());
-    if (!token) return PyErr_NoMemory();
-    return bytes_of(*token);
-  } catch (...) {
-    set_error_from_exception();
+  char token[IDSTAMP_MAX_TOKEN_LENGTH];
+  const std::size_t n = idstamp_issue_token(token, sizeof token, id.view().data(), id.view().size(),
+                                            stamp_or_clock(stamp));
+  if (n == 0) {  // the buffer holds any token: the id cannot be issued
+    PyErr_Format(PyExc_ValueError,
+                 "id must be 1 to %d bytes long with no zero byte; it is %zu bytes long",
+                 IDSTAMP_MAX_ID_LENGTH, id.view().size());
     return nullptr;
   }
+  return bytes_of({token, n});
 }
 
 PyObject* decrypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   Text token;
-  std::int32_t lifetime = 30;
+  std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
   if (!check_args("decrypt_id", args, nargs, kwnames, token, lifetime, now)) return nullptr;
-  try {
-    const idstamp::TokenReport report = report_on(token.view(), lifetime, now);
-    if (report.verdict != idstamp::Verdict::fresh) Py_RETURN_NONE;
-    return bytes_of(*report.id);
-  } catch (...) {
-    set_error_from_exception();
-    return nullptr;
-  }
-}
-
-// A new reference to `value` as an int, or to None.
-template <typename T>
-PyObject* int_or_none(const std::optional<T>& value) {
-  if (!value) return Py_NewRef(Py_None);
-  if constexpr (std::is_signed_v<T>) {
-    return PyLong_FromLongLong(*value);
-  } else {
-    return PyLong_FromUnsignedLongLong(*value);
-  }
+  idstamp_report report;
+  if (check(token.view(), lifetime, now, report) != IDSTAMP_FRESH) Py_RETURN_NONE;
+  return bytes_of({report.id, report.id_length});
 }
 
 // (verdict name, reason, id, stamp, now, age_ms), each None when it does
 // not apply; the package makes a TokenReport of it.
 PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   Text token;
-  std::int32_t lifetime = 30;
+  std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
   if (!check_args("inspect_token", args, nargs, kwnames, token, lifetime, now)) return nullptr;
-  idstamp::TokenReport report;
-  try {
-    report = report_on(token.view(), lifetime, now);
-  } catch (...) {
-    set_error_from_exception();
-    return nullptr;
-  }
+  idstamp_report report;
+  const auto verdict = static_cast<idstamp::Verdict>(check(token.view(), lifetime, now, report));
+  // A new reference to what `make` makes for a token that parses, else to None.
+  const auto parsed = [&report](auto make) {
+    return report.parsed != 0 ? make() : Py_NewRef(Py_None);
+  };
   // Items are made one at a time and the first failure ends it, so that no
   // API call runs with an error set. A failed put releases the tuple and
   // the items already in it.
@@ -268,18 +231,17 @@ PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     PyTuple_SetItem(result, i, item);  // steals the reference
     return true;
   };
-  if (result == nullptr || !put(0, str_of(idstamp::verdict_name(report.verdict))) ||
-      !put(1, report.reason.empty() ? Py_NewRef(Py_None) : str_of(report.reason)) ||
-      !put(2, report.id ? bytes_of(*report.id) : Py_NewRef(Py_None)) ||
-      !put(3, int_or_none(report.stamp)) || !put(4, int_or_none(report.now)) ||
-      !put(5, int_or_none(report.age_ms)))
+  if (result == nullptr || !put(0, str_of(idstamp::verdict_name(verdict))) ||
+      !put(1, report.reason != nullptr ? str_of(report.reason) : Py_NewRef(Py_None)) ||
+      !put(2, parsed([&] { return bytes_of(std::string_view(report.id, report.id_length)); })) ||
+      !put(3, parsed([&] { return PyLong_FromLongLong(report.stamp); })) ||
+      !put(4, parsed([&] { return PyLong_FromUnsignedLong(report.now); })) ||
+      !put(5, parsed([&] { return PyLong_FromLongLong(report.age_ms); })))
     return nullptr;
   return result;
 }
 
-PyObject* year_stamp(PyObject*, PyObject*) {
-  return PyLong_FromUnsignedLong(idstamp::year_stamp());
-}
+PyObject* year_stamp(PyObject*, PyObject*) { return PyLong_FromUnsignedLong(idstamp_year_stamp()); }
 
 // Casts through void (*)(void), which every function pointer type may take.
 template <typename F>
@@ -293,11 +255,11 @@ PyMethodDef methods[] = {
      "A token for id (1 to 999 bytes, none of them zero) issued at year stamp\n"
      "stamp, or now when stamp is None."},
     {"decrypt_id", as_cfunction(decrypt_id), METH_FASTCALL | METH_KEYWORDS,
-     "decrypt_id($module, /, token, lifetime=30, now=None)\n--\n\n"
+     "decrypt_id($module, /, token, lifetime=" DEFAULT_LIFETIME_TEXT ", now=None)\n--\n\n"
      "The id token carries while it is younger than lifetime minutes at year\n"
      "stamp now (the clock when None); None for any other token."},
     {"inspect_token", as_cfunction(inspect_token), METH_FASTCALL | METH_KEYWORDS,
-     "inspect_token($module, /, token, lifetime=30, now=None)\n--\n\n"
+     "inspect_token($module, /, token, lifetime=" DEFAULT_LIFETIME_TEXT ", now=None)\n--\n\n"
      "The verdict on token as a tuple (verdict, reason, id, stamp, now, age_ms)."},
     {"year_stamp", year_stamp, METH_NOARGS,
      "year_stamp($module, /)\n--\n\n"
@@ -306,8 +268,8 @@ PyMethodDef methods[] = {
 };
 
 int exec_module(PyObject* module) {
-  if (PyModule_AddIntConstant(module, "MAX_ID_LENGTH", static_cast<long>(idstamp::max_id_length)) !=
-      0)
+  if (PyModule_AddIntConstant(module, "MAX_ID_LENGTH", IDSTAMP_MAX_ID_LENGTH) != 0 ||
+      PyModule_AddIntConstant(module, "DEFAULT_LIFETIME", IDSTAMP_DEFAULT_LIFETIME) != 0)
     return -1;
   return PyModule_AddStringConstant(module, "__version__", IDSTAMP_VERSION_STRING);
 }

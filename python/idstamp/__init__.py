@@ -30,12 +30,13 @@ from dataclasses import dataclass
 from typing import TYPE_CHECKING
 
 from . import _idstamp
-from ._idstamp import MAX_ID_LENGTH, crypt_id, decrypt_id, year_stamp
+from ._idstamp import DEFAULT_LIFETIME, MAX_ID_LENGTH, crypt_id, decrypt_id, year_stamp
 
 if TYPE_CHECKING:
     from _typeshed import ReadableBuffer as _Buffer
 
 __all__ = [
+    "DEFAULT_LIFETIME",
     "MAX_ID_LENGTH",
     "TokenReport",
     "Verdict",
@@ -77,7 +78,7 @@ class TokenReport:
 
 
 def inspect_token(
-    token: str | _Buffer, lifetime: int = 30, now: int | None = None
+    token: str | _Buffer, lifetime: int = DEFAULT_LIFETIME, now: int | None = None
 ) -> TokenReport:
     """The verdict on token for lifetime minutes at year stamp now (the
     clock when None, read only for a token that parses)."""

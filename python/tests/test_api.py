@@ -82,7 +82,7 @@ def test_signatures_and_metadata():
     check = [("token", empty, either), ("lifetime", 30, either), ("now", None, either)]
     assert signatures == {"crypt_id": [("id", empty, either), ("stamp", None, either)],
                           "decrypt_id": check, "inspect_token": check, "year_stamp": []}
-    assert (idstamp.__version__, idstamp.MAX_ID_LENGTH) == ("1.2.0", 999)
+    assert (idstamp.__version__, idstamp.MAX_ID_LENGTH, idstamp.DEFAULT_LIFETIME) == ("1.3.0", 999, 30)
     assert [v.value for v in Verdict] == ["fresh", "expired", "ahead", "malformed"]
     with pytest.raises(AttributeError):
         idstamp.inspect_token(TOKEN).verdict = Verdict.FRESH  # frozen

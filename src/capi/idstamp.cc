@@ -1,6 +1,8 @@
-// The C interface over the token core. The one allocation is the malloc'd
-// result of the text functions; nothing here throws, so nothing can escape
-// into C or end the process.
+// The C interface over the token core. idstamp_issue_token and
+// idstamp_check_token are the core itself behind C types; the older
+// functions are thin layers over those two. The one allocation is the
+// malloc'd result of the text functions; nothing here throws, so nothing can
+// escape into C or end the process.
 #include "idstamp/idstamp.h"
 
 #include <cstdlib>
@@ -12,7 +14,16 @@
 
 namespace {
 
-using idstamp::Check;
+using idstamp::Verdict;
+
+// The C constants are the C++ ones; a verdict converts by a cast.
+static_assert(IDSTAMP_MAX_ID_LENGTH == idstamp::max_id_length);
+static_assert(IDSTAMP_MAX_TOKEN_LENGTH == idstamp::max_token_length);
+static_assert(IDSTAMP_DEFAULT_LIFETIME == idstamp::default_lifetime);
+static_assert(IDSTAMP_FRESH == static_cast<int>(Verdict::fresh));
+static_assert(IDSTAMP_EXPIRED == static_cast<int>(Verdict::expired));
+static_assert(IDSTAMP_AHEAD == static_cast<int>(Verdict::ahead));
+static_assert(IDSTAMP_MALFORMED == static_cast<int>(Verdict::malformed));
 
 // A zero-terminated heap copy of text[0, n), or NULL.
 char* heap_text(const char* text, std::size_t n) {
@@ -23,42 +34,24 @@ char* heap_text(const char* text, std::size_t n) {
   return copy;
 }
 
-char* crypt_at(const char* id, std::uint32_t stamp) {
-  char token[idstamp::max_token_length];
-  const std::size_t n = idstamp::issue_token(token, sizeof token, id, stamp);
+// A zero-terminated id issued on the stack, then copied to the heap.
+char* crypt(const char* id, const uint32_t* stamp) {
+  if (id == nullptr) return nullptr;
+  char token[IDSTAMP_MAX_TOKEN_LENGTH];
+  const std::size_t n = idstamp_issue_token(token, sizeof token, id, std::strlen(id), stamp);
   return n == 0 ? nullptr : heap_text(token, n);
 }
 
-idstamp_verdict verdict_of(idstamp::Verdict v) {
-  switch (v) {
-    case idstamp::Verdict::fresh:
-      return IDSTAMP_FRESH;
-    case idstamp::Verdict::expired:
-      return IDSTAMP_EXPIRED;
-    case idstamp::Verdict::ahead:
-      return IDSTAMP_AHEAD;
-    case idstamp::Verdict::malformed:
-      break;
-  }
-  return IDSTAMP_MALFORMED;
+// The id of a zero-terminated token while it is fresh, on the heap.
+char* decrypt(const char* token, int32_t lifetime, const uint32_t* now) {
+  idstamp_report r;
+  const std::size_t n = token != nullptr ? std::strlen(token) : 0;
+  if (idstamp_check_token(token, n, lifetime, now, &r) != IDSTAMP_FRESH) return nullptr;
+  return heap_text(r.id, r.id_length);
 }
 
-// The report to fill: the caller's, or `own` when the caller wants the
-// verdict alone.
-idstamp_report& target(idstamp_report* report, idstamp_report& own) {
-  return report != nullptr ? *report : own;
-}
-
-// Reads `token`, a NULL one as malformed, writing the id into `r`.
-bool read(const char* token, idstamp_report& r, Check& check) {
-  if (token != nullptr) return idstamp::read_token(token, r.id, check);
-  check.reason = "too short";
-  r.id[0] = '\0';
-  return false;
-}
-
-idstamp_verdict fill(idstamp_report& r, const Check& check) {
-  r.verdict = verdict_of(check.verdict);
+idstamp_verdict fill(idstamp_report& r, const idstamp::Check& check) {
+  r.verdict = static_cast<idstamp_verdict>(check.verdict);
   r.reason = check.parsed ? nullptr : check.reason.data();  // a literal: zero-terminated
   r.parsed = check.parsed ? 1 : 0;
   r.id_length = check.id_length;
@@ -72,43 +65,56 @@ idstamp_verdict fill(idstamp_report& r, const Check& check) {
 
 extern "C" {
 
-char* idstamp_crypt_id(const char* id) {
-  if (id == nullptr || !idstamp::is_valid_id(id)) return nullptr;  // without reading the clock
-  return crypt_at(id, idstamp::year_stamp());
+size_t idstamp_issue_token(char* dst, size_t capacity, const char* id, size_t id_length,
+                           const uint32_t* stamp) {
+  if (dst == nullptr || id == nullptr) return 0;
+  const std::string_view text(id, id_length);
+  if (!idstamp::is_valid_id(text)) return 0;  // without reading the clock
+  return idstamp::issue_token(dst, capacity, text,
+                              stamp != nullptr ? *stamp : idstamp::year_stamp());
 }
 
-char* idstamp_crypt_id_at(const char* id, uint32_t stamp) {
-  return id == nullptr ? nullptr : crypt_at(id, stamp);
+idstamp_verdict idstamp_check_token(const char* token, size_t token_length, int32_t lifetime,
+                                    const uint32_t* now, idstamp_report* report) {
+  if (report == nullptr) {  // the caller wants the verdict alone
+    idstamp_report own{};
+    return idstamp_check_token(token, token_length, lifetime, now, &own);
+  }
+  idstamp_report& r = *report;
+  idstamp::Check check;
+  if (token == nullptr) {
+    check.reason = "too short";
+    r.id[0] = '\0';
+  } else {
+    const idstamp::When when =
+        now != nullptr ? idstamp::at_stamp(*now) : idstamp::by_clock(idstamp::local_now_ticks);
+    idstamp::check_token({token, token_length}, lifetime, when, r.id, check);
+  }
+  return fill(r, check);
 }
+
+char* idstamp_crypt_id(const char* id) { return crypt(id, nullptr); }
+
+char* idstamp_crypt_id_at(const char* id, uint32_t stamp) { return crypt(id, &stamp); }
 
 idstamp_verdict idstamp_inspect_at(const char* token, int32_t lifetime, uint32_t now,
                                    idstamp_report* report) {
-  idstamp_report own;
-  idstamp_report& r = target(report, own);
-  Check check;
-  if (read(token, r, check)) idstamp::judge(check, lifetime, now);
-  return fill(r, check);
+  return idstamp_check_token(token, token != nullptr ? std::strlen(token) : 0, lifetime, &now,
+                             report);
 }
 
 idstamp_verdict idstamp_inspect(const char* token, int32_t lifetime, idstamp_report* report) {
-  idstamp_report own;
-  idstamp_report& r = target(report, own);
-  Check check;
-  if (read(token, r, check)) idstamp::judge(check, lifetime, idstamp::year_stamp());
-  return fill(r, check);
+  return idstamp_check_token(token, token != nullptr ? std::strlen(token) : 0, lifetime, nullptr,
+                             report);
 }
 
 char* idstamp_decrypt_id_at(const char* token, int32_t lifetime, uint32_t now) {
-  idstamp_report r;
-  if (idstamp_inspect_at(token, lifetime, now, &r) != IDSTAMP_FRESH) return nullptr;
-  return heap_text(r.id, r.id_length);
+  return decrypt(token, lifetime, &now);
 }
 
 char* idstamp_decrypt_id(const char* token, int32_t lifetime) {
   if (lifetime <= 0) return nullptr;  // nothing is fresh: no need for the clock
-  idstamp_report r;
-  if (idstamp_inspect(token, lifetime, &r) != IDSTAMP_FRESH) return nullptr;
-  return heap_text(r.id, r.id_length);
+  return decrypt(token, lifetime, nullptr);
 }
 
 uint32_t idstamp_year_stamp(void) { return idstamp::year_stamp(); }

@@ -22,6 +22,9 @@ constexpr std::string_view help_text =
     "output could not be written or memory ran out, 2 when the usage text was\n"
     "printed.\n";
 
+// The usage and help texts keep their bytes, "(default 30)" included.
+static_assert(default_lifetime == 30, "the usage and help texts name the default lifetime");
+
 }  // namespace
 
 Settings scan_arguments(Args args) {
@@ -72,8 +75,7 @@ CliOutput run_cli(Args args) {
   }
   char id[max_id_length + 1];
   Check check;
-  if (!read_token(*s.id, id, check)) return out;
-  judge(check, s.lifetime, year_stamp());
+  check_token(*s.id, s.lifetime, by_clock(local_now_ticks), id, check);
   if (check.verdict == Verdict::fresh)
     out.text.append(std::string_view(id, check.id_length)).append('\n');
   return out;

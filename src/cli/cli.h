@@ -25,7 +25,7 @@ enum class Mode { none, crypt, decrypt };
 struct Settings {
   std::optional<std::string_view> id;
   Mode mode = Mode::none;
-  std::int32_t lifetime = 30;
+  std::int32_t lifetime = default_lifetime;
 };
 
 // Visits every argument in turn. An argument with another after it may take

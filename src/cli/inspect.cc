@@ -33,6 +33,9 @@ constexpr std::string_view help_text =
     "judged and its result written, whatever the verdicts; 1 when reading,\n"
     "writing or memory failed; 2 for a usage error.\n";
 
+// The usage and help texts keep their bytes, "(default 30)" included.
+static_assert(default_lifetime == 30, "the usage and help texts name the default lifetime");
+
 }  // namespace
 
 InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
@@ -65,11 +68,9 @@ InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
   }
   char id[max_id_length + 1];
   Check check;
-  DateTicks now = 0;
-  if (read_token(s.token, id, check)) {
-    now = s.at ? *s.at : clock();
-    judge(check, s.lifetime, year_stamp_of(now));
-  }
+  check_token(s.token, s.lifetime, s.at ? at_stamp(year_stamp_of(*s.at)) : by_clock(clock), id,
+              check);
+  const DateTicks now = s.at ? *s.at : check.clock_ticks;
   const std::string_view id_text(id, check.id_length);
   if (s.json) {
     json_report(out.out, check, id_text, s.lifetime, std::nullopt);

@@ -24,7 +24,7 @@ inline constexpr std::string_view inspect_usage_text =
     "       idstamp-inspect --batch [-z] [-t MINUTES] [--json] [--at MOMENT]\n";
 
 struct InspectSettings {
-  std::int32_t lifetime = 30;
+  std::int32_t lifetime = default_lifetime;
   bool json = false;
   bool batch = false;           // tokens from standard input, one a record
   bool zero_ends = false;       // records end in a zero byte, not a line feed
@@ -63,10 +63,6 @@ ScannedArguments scan_inspect_arguments(Args args);
 // the space, naming a local date-time that exists in years 1 to 9999: the
 // ticks of its fields. Nothing for any other text, rather than a clamped one.
 std::optional<DateTicks> read_moment(std::string_view text);
-
-// The local date-time, read when a verdict needs it: local_now_ticks in the
-// program, an exact moment in tests.
-using Clock = DateTicks (*)();
 
 // Where a run reads standard input and writes standard output as it goes:
 // the standard streams, or a test's stand-ins. Only --batch uses them.

@@ -16,9 +16,7 @@ void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
   if (!s.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
   char id[max_id_length + 1];
   Check check;
-  if (read_token(record, id, check)) {
-    judge(check, s.lifetime, fixed_now ? *fixed_now : year_stamp_of(clock()));
-  }
+  check_token(record, s.lifetime, fixed_now ? at_stamp(*fixed_now) : by_clock(clock), id, check);
   const std::string_view id_text(id, check.id_length);
   if (s.json) {
     json_report(out, check, id_text, s.lifetime, line);

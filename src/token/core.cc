@@ -12,9 +12,9 @@ namespace idstamp {
 namespace {
 
 // The three bytes of a length field, as an issuer writes them (three
-// digits) or as the decimal reading takes them. Three digits are read
-// straight away: 432 instructions for the check of a 16-byte id, 466 through
-// the decimal reading.
+// digits) or as the decimal reading takes them. Three digits, the only form
+// an issuer writes, are read straight away, more cheaply than through the
+// general decimal reading (docs/performance.md).
 std::optional<std::int64_t> length_field(const char* p) {
   const auto d0 = static_cast<unsigned char>(p[0] - '0');
   const auto d1 = static_cast<unsigned char>(p[1] - '0');
@@ -23,9 +23,26 @@ std::optional<std::int64_t> length_field(const char* p) {
   return read_decimal({p, 3}, DecimalWidth::int32);
 }
 
-bool malformed(Check& check, std::string_view reason) {
-  check.reason = reason;
-  return false;
+void malformed(Check& check, std::string_view reason) { check.reason = reason; }
+
+// now - stamp in milliseconds, modulo 2^64, read as a signed number.
+std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
+  const std::uint64_t diff = std::uint64_t{now} - static_cast<std::uint64_t>(stamp);
+  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  // Above max, diff stands for diff - 2^64 = -(~diff) - 1, with ~diff <= max.
+  return diff <= max ? static_cast<std::int64_t>(diff) : -static_cast<std::int64_t>(~diff) - 1;
+}
+
+// Judges a token that parsed, for `lifetime` minutes at year stamp `now`.
+void judge(Check& check, std::int32_t lifetime, std::uint32_t now) {
+  check.now = now;
+  check.age_ms = signed_age(check.stamp, now);
+  const std::int64_t minutes = check.age_ms / 60'000;  // toward zero
+  if (minutes < 0) {
+    check.verdict = Verdict::ahead;
+  } else {
+    check.verdict = minutes < lifetime ? Verdict::fresh : Verdict::expired;
+  }
 }
 
 }  // namespace
@@ -36,8 +53,8 @@ bool is_valid_id(std::string_view id) {
 
 std::size_t token_length(std::string_view id, std::uint32_t stamp) {
   if (!is_valid_id(id)) return 0;
-  // Counted against powers of ten rather than by dividing: issuing a 16-byte
-  // id takes 421 instructions so, 439 the other way.
+  // Counted against powers of ten, which is cheaper than dividing by ten
+  // (docs/performance.md).
   std::size_t digits = 1;  // [1, 10]
   for (std::uint64_t power = 10; power <= stamp; power *= 10) ++digits;
   return 3 + id.size() + digits;
@@ -59,11 +76,14 @@ std::size_t issue_token(char* dst, std::size_t capacity, std::string_view id, st
 // token = length id stamp, after unscrambling.
 //
 // A token no longer than the longest an issuer writes is unscrambled whole
-// into a buffer on the stack, in one pass: for a 16-byte id the check took
-// 466 instructions so, and 727 with a pass over each field. A longer one, which
-// only a stamp padded with zeros leaves readable, is read a field at a time
-// and its stamp a piece at a time.
-bool read_token(std::string_view token, char* id, Check& check) {
+// into a buffer on the stack, in one pass over mirror pairs, which costs far
+// less than a pass over each field (docs/performance.md). A longer one,
+// which only a stamp padded with zeros leaves readable, is read a field at a
+// time and its stamp a piece at a time.
+//
+// Reading and judging are one function, so that the check of a token makes
+// no call of its own beyond the unscrambling and the decimal reading.
+void check_token(std::string_view token, std::int32_t lifetime, When when, char* id, Check& check) {
   check = Check{};
   id[0] = '\0';
   const char* const t = token.data();
@@ -111,25 +131,11 @@ bool read_token(std::string_view token, char* id, Check& check) {
   check.parsed = true;
   check.id_length = id_length;
   check.stamp = *value;
-  return true;
-}
-
-std::int64_t signed_age(std::int64_t stamp, std::uint32_t now) {
-  const std::uint64_t diff = std::uint64_t{now} - static_cast<std::uint64_t>(stamp);
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-  // Above max, diff stands for diff - 2^64 = -(~diff) - 1, with ~diff <= max.
-  return diff <= max ? static_cast<std::int64_t>(diff) : -static_cast<std::int64_t>(~diff) - 1;
-}
-
-void judge(Check& check, std::int32_t lifetime, std::uint32_t now) {
-  check.now = now;
-  check.age_ms = signed_age(check.stamp, now);
-  const std::int64_t minutes = check.age_ms / 60'000;  // toward zero
-  if (minutes < 0) {
-    check.verdict = Verdict::ahead;
-  } else {
-    check.verdict = minutes < lifetime ? Verdict::fresh : Verdict::expired;
+  if (when.clock != nullptr) {  // read once, and only now that the token parsed
+    check.clock_ticks = when.clock();
+    when.stamp = year_stamp_of(check.clock_ticks);
   }
+  judge(check, lifetime, when.stamp);
 }
 
 }  // namespace idstamp

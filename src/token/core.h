@@ -1,6 +1,7 @@
 // The token core: issuing into a buffer the caller owns, and checking a token
-// where it lies into a report of fixed size. Nothing here allocates, throws
-// or reads the clock; the C++ and C interfaces are thin layers over it.
+// where it lies into a report of fixed size. Nothing here allocates or
+// throws, and the clock is read only through the Clock a caller passes; the
+// C++ and C interfaces and the programs are thin layers over it.
 //
 // The plain token is the length field, the id and the stamp, back to back:
 //
@@ -16,12 +17,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "idstamp/token_codec.h"
+#include "idstamp/date_ticks.h"
+#include "idstamp/token_format.h"
 
 namespace idstamp {
-
-// The longest token: a length field, the longest id, ten stamp digits.
-inline constexpr std::size_t max_token_length = 3 + max_id_length + 10;
 
 // 1 to 999 bytes, none of them zero.
 bool is_valid_id(std::string_view id);
@@ -42,22 +41,34 @@ struct Check {
   bool parsed = false;
   std::size_t id_length = 0;
   std::int64_t stamp = 0;
-  std::uint32_t now = 0;    // the year stamp it was judged against
-  std::int64_t age_ms = 0;  // now - stamp, modulo 2^64, read as signed
+  std::uint32_t now = 0;      // the year stamp it was judged against
+  std::int64_t age_ms = 0;    // now - stamp, modulo 2^64, read as signed
+  DateTicks clock_ticks = 0;  // what the clock read, when `when` named one
 };
 
-// Unscrambles and parses `token`, writing its id and a terminating zero into
-// id[0, max_id_length]. True when it parses; otherwise `check` says why.
-// Reads the token in place: no copy of it is made.
-bool read_token(std::string_view token, char* id, Check& check);
+// A reading of the local date-time: local_now_ticks, or a fixed moment in
+// tests.
+using Clock = DateTicks (*)();
 
-// Judges a token that read_token parsed, for `lifetime` minutes at year
-// stamp `now`: fresh while its whole minutes of age, counted toward zero,
-// lie in [0, lifetime), so a stamp up to 59.999 s ahead still counts as 0.
-void judge(Check& check, std::int32_t lifetime, std::uint32_t now);
+// The year stamp a token is judged at: `stamp`, or when `clock` is set, the
+// year stamp of what it reads. The clock is a plain function pointer so
+// that it is read only once a token has parsed, and at most once.
+struct When {
+  Clock clock = nullptr;
+  std::uint32_t stamp = 0;
+};
 
-// now - stamp in milliseconds, modulo 2^64, read as a signed number.
-std::int64_t signed_age(std::int64_t stamp, std::uint32_t now);
+inline constexpr When at_stamp(std::uint32_t stamp) { return {nullptr, stamp}; }
+inline constexpr When by_clock(Clock clock) { return {clock, 0}; }
+
+// Checks `token` for `lifetime` minutes: unscrambles and parses it where it
+// lies, writing its id and a terminating zero into id[0, max_id_length],
+// and when it parses judges it at `when`. It is fresh while its whole
+// minutes of age, counted toward zero, lie in [0, lifetime), so a stamp up
+// to 59.999 s ahead still counts as 0. A token that does not parse leaves
+// `check` saying why, and the clock unread. `clock_ticks` holds what a clock
+// read, for a caller that shows the local time it judged at.
+void check_token(std::string_view token, std::int32_t lifetime, When when, char* id, Check& check);
 
 }  // namespace idstamp
 

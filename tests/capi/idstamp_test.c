@@ -84,6 +84,7 @@ int main(void) {
                  report.now == now && report.stamp == stamp && report.reason == NULL &&
                  strcmp(report.id, "id 42 \xC3\xA9") == 0,
              line);
+      expect(idstamp_check_token(token, strlen(token), (int32_t)lifetime, &now, NULL) == v, line);
       id = idstamp_decrypt_id_at(token, (int32_t)lifetime, now);
       expect(v == IDSTAMP_FRESH ? id != NULL && strcmp(id, report.id) == 0 : id == NULL, line);
       idstamp_free(id);
@@ -117,6 +118,63 @@ int main(void) {
   }
   expect(id != NULL && strcmp(id, "through the clock") == 0, "year stamp of the clock");
   idstamp_free(id);
+
+  /* Issuing into a buffer: the exact capacity is enough, one byte less
+     writes nothing, and a longest id at the longest stamp fills
+     IDSTAMP_MAX_TOKEN_LENGTH. */
+  {
+    const uint32_t at = stamp;
+    const uint32_t last = 4294967295u;
+    char buffer[IDSTAMP_MAX_TOKEN_LENGTH + 1];
+    idstamp_report report;
+    memset(buffer, '#', sizeof buffer);
+    expect(idstamp_issue_token(buffer, 14, "ABC", 3, &at) == 0 && buffer[0] == '#',
+           "one byte short");
+    expect(idstamp_issue_token(buffer, 15, "ABC", 3, &at) == 15 &&
+               memcmp(buffer, "5109B8788C4A757#", 16) == 0,
+           "exact capacity");
+    expect(idstamp_issue_token(buffer, sizeof buffer, "A\0B", 3, &at) == 0, "zero byte in the id");
+    expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 0, &at) == 0, "empty id");
+    expect(idstamp_issue_token(buffer, sizeof buffer, NULL, 3, &at) == 0, "NULL id");
+    expect(idstamp_issue_token(NULL, 0, "ABC", 3, &at) == 0, "NULL buffer");
+    memset(long_id, 'x', 1000);
+    expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 1000, &at) == 0, "1000-byte id");
+    expect(
+        idstamp_issue_token(buffer, sizeof buffer, long_id, 999, &last) == IDSTAMP_MAX_TOKEN_LENGTH,
+        "the longest token");
+    expect(
+        idstamp_check_token(buffer, IDSTAMP_MAX_TOKEN_LENGTH, 1, &last, &report) == IDSTAMP_FRESH &&
+            report.id_length == 999 && memcmp(report.id, long_id, 999) == 0 &&
+            report.id[999] == '\0',
+        "the longest token checked");
+
+    /* The length bounds the token: bytes after it are not read, and a zero
+       byte anywhere inside makes it malformed. */
+    memcpy(buffer, "5109B8788C4A757X", 16);
+    expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_FRESH &&
+               strcmp(report.id, "ABC") == 0,
+           "token with its length");
+    for (i = 0; i < 15; ++i) {
+      memcpy(buffer, "5109B8788C4A757", 15);
+      buffer[i] = '\0';
+      expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
+                 !report.parsed && report.reason != NULL,
+             "zero byte in the token");
+    }
+    expect(idstamp_check_token(NULL, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
+               strcmp(report.reason, "too short") == 0,
+           "NULL token");
+
+    /* By the clock, both ways. */
+    {
+      const size_t n = idstamp_issue_token(buffer, sizeof buffer, "now", 3, NULL);
+      expect(n > 0 &&
+                 idstamp_check_token(buffer, n, IDSTAMP_DEFAULT_LIFETIME, NULL, &report) ==
+                     IDSTAMP_FRESH &&
+                 strcmp(report.id, "now") == 0,
+             "issued and checked by the clock");
+    }
+  }
 
   /* The library is the version its headers say. */
   snprintf(version, sizeof version, "%d.%d.%d", IDSTAMP_VERSION_MAJOR, IDSTAMP_VERSION_MINOR,

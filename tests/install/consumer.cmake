@@ -17,13 +17,14 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed)
 file(RENAME ${WORK_DIR}/installed ${prefix})
 foreach(file bin/idstamp bin/idstamp-inspect share/man/man1/idstamp.1
              share/man/man1/idstamp-inspect.1 include/idstamp/token_codec.h
+             include/idstamp/token_format.h
              include/idstamp/date_ticks.h include/idstamp/idstamp.h include/idstamp/export.h
              include/idstamp/version.h)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-foreach(internal cli.h scramble.h token_layout.h decimal.h words.h local_clock.h)
+foreach(internal cli.h core.h scramble.h token_layout.h decimal.h words.h local_clock.h)
   if(EXISTS ${prefix}/include/idstamp/${internal})
     message(FATAL_ERROR "an internal header is installed: ${internal}")
   endif()

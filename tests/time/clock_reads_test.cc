@@ -42,6 +42,9 @@ TEST(ClockReads, OnlyWhenAVerdictNeedsIt) {
   EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(token.c_str(), 0)); }), 0);
   EXPECT_EQ(reads([&] { (void)idstamp_inspect(malformed, 30, nullptr); }), 0);
   EXPECT_EQ(reads([&] { (void)idstamp_inspect(nullptr, 30, nullptr); }), 0);
+  char buffer[IDSTAMP_MAX_TOKEN_LENGTH];
+  EXPECT_EQ(reads([&] { (void)idstamp_issue_token(buffer, sizeof buffer, "A\0", 2, nullptr); }), 0);
+  EXPECT_EQ(reads([&] { (void)idstamp_check_token(malformed, 15, 30, nullptr, nullptr); }), 0);
   // Once for every token issued or judged.
   EXPECT_EQ(reads([] { (void)crypt_id("ABC"); }), 1);
   EXPECT_EQ(reads([] { idstamp_free(idstamp_crypt_id("ABC")); }), 1);
@@ -49,6 +52,10 @@ TEST(ClockReads, OnlyWhenAVerdictNeedsIt) {
   EXPECT_EQ(reads([&] { (void)inspect_token(token, 0); }), 1);
   EXPECT_EQ(reads([&] { idstamp_free(idstamp_decrypt_id(token.c_str(), 30)); }), 1);
   EXPECT_EQ(reads([&] { (void)idstamp_inspect(token.c_str(), 30, nullptr); }), 1);
+  EXPECT_EQ(reads([&] { (void)idstamp_issue_token(buffer, sizeof buffer, "A", 1, nullptr); }), 1);
+  EXPECT_EQ(
+      reads([&] { (void)idstamp_check_token(token.data(), token.size(), 0, nullptr, nullptr); }),
+      1);
 }
 
 }  // namespace

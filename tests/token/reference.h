@@ -56,7 +56,8 @@ inline std::string plain_of(std::string token) {
 inline std::optional<std::pair<std::string, std::int64_t>> contents(std::string_view token) {
   char id[max_id_length + 1];
   Check check;
-  if (!read_token(token, id, check)) return std::nullopt;
+  check_token(token, default_lifetime, at_stamp(0), id, check);
+  if (!check.parsed) return std::nullopt;
   return std::make_pair(std::string(id, check.id_length), check.stamp);
 }
 

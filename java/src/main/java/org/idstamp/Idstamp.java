@@ -308,6 +308,8 @@ public final class Idstamp {
     // Every byte to itself but the digits, through the digit map or its inverse.
     private final byte[] encode = new byte[256];
     private final byte[] decode = new byte[256];
+    // "00" to "99" through the encoding map, to write a stamp two digits at a time.
+    private final byte[] pairs = new byte[200];
 
     private Codec(String map) {
       for (int b = 0; b < 256; b++) {
@@ -327,6 +329,10 @@ public final class Idstamp {
         throw new IllegalArgumentException(
             "idstamp: map must hold each of the ten digits once, not \"" + map + "\"");
       }
+      for (int i = 0; i < 100; i++) {
+        pairs[2 * i] = encode['0' + i / 10];
+        pairs[2 * i + 1] = encode['0' + i % 10];
+      }
     }
 
     /**
@@ -336,7 +342,12 @@ public final class Idstamp {
      * @return the token
      */
     public byte[] cryptId(byte[] id) {
-      checkId(id);
+      checkIdLength(id);
+      for (byte b : id) {
+        if (b == 0) {
+          throw zeroInId();
+        }
+      }
       return issue(id, yearStamp());
     }
 
@@ -348,8 +359,12 @@ public final class Idstamp {
      * @return the token
      */
     public byte[] cryptId(byte[] id, long stamp) {
-      checkId(id);
-      return issue(id, checkStamp(stamp, "stamp"));
+      checkIdLength(id);
+      byte[] token = issue(id, checkStamp(stamp, "stamp")); // which finds a zero byte on its way
+      if (token == null) {
+        throw zeroInId();
+      }
+      return token;
     }
 
     /**
@@ -381,12 +396,14 @@ public final class Idstamp {
      * @return the id, or empty for a refused token
      */
     public Optional<byte[]> decryptId(byte[] token, int lifetime) {
-      Plain p = read(Objects.requireNonNull(token, "token"));
-      if (p.reason != null || lifetime <= 0) {
+      int end = idEnd(Objects.requireNonNull(token, "token"));
+      long stamp = end < 0 ? -1 : readStamp(token, end);
+      byte[] id = stamp == -1 || lifetime <= 0 ? null : id(token, end);
+      if (id == null) {
         return Optional.empty(); // refused without reading the clock
       }
-      return judge(p.stamp, lifetime, yearStamp()) == Verdict.FRESH
-          ? Optional.of(p.id())
+      return judge(stamp, lifetime, yearStamp()) == Verdict.FRESH
+          ? Optional.of(id)
           : Optional.empty();
     }
 
@@ -401,9 +418,10 @@ public final class Idstamp {
     public Optional<byte[]> decryptId(byte[] token, int lifetime, long now) {
       Objects.requireNonNull(token, "token");
       checkStamp(now, "now");
-      Plain p = read(token);
-      return p.reason == null && judge(p.stamp, lifetime, now) == Verdict.FRESH
-          ? Optional.of(p.id())
+      int end = idEnd(token);
+      long stamp = end < 0 ? -1 : readStamp(token, end);
+      return stamp != -1 && judge(stamp, lifetime, now) == Verdict.FRESH
+          ? Optional.ofNullable(id(token, end)) // none for a zero byte in it
           : Optional.empty();
     }
 
@@ -438,8 +456,14 @@ public final class Idstamp {
      * @return what the token holds and the verdict
      */
     public Report inspect(byte[] token, int lifetime) {
-      Plain p = read(Objects.requireNonNull(token, "token"));
-      return p.reason != null ? p.malformed() : p.report(lifetime, yearStamp());
+      int end = idEnd(Objects.requireNonNull(token, "token"));
+      Report malformed = malformed(token, end);
+      if (malformed != null) {
+        return malformed;
+      }
+      long stamp = readStamp(token, end);
+      long now = yearStamp();
+      return new Report(judge(stamp, lifetime, now), null, id(token, end), stamp, now, now - stamp);
     }
 
     /**
@@ -453,8 +477,13 @@ public final class Idstamp {
     public Report inspect(byte[] token, int lifetime, long now) {
       Objects.requireNonNull(token, "token");
       checkStamp(now, "now");
-      Plain p = read(token);
-      return p.reason != null ? p.malformed() : p.report(lifetime, now);
+      int end = idEnd(token);
+      long stamp = end < 0 ? -1 : readStamp(token, end);
+      byte[] id = stamp == -1 ? null : id(token, end);
+      if (id == null) {
+        return malformed(token, end);
+      }
+      return new Report(judge(stamp, lifetime, now), null, id, stamp, now, now - stamp);
     }
 
     /**
@@ -480,112 +509,195 @@ public final class Idstamp {
       return inspect(utf8(token, "token"), lifetime, now);
     }
 
-    private static void checkId(byte[] id) {
+    private static void checkIdLength(byte[] id) {
       Objects.requireNonNull(id, "id");
       if (id.length == 0 || id.length > MAX_ID_LENGTH) {
         throw new IllegalArgumentException(
             "idstamp: id must be 1 to " + MAX_ID_LENGTH + " bytes, not " + id.length);
       }
-      for (byte b : id) {
-        if (b == 0) {
-          throw new IllegalArgumentException("idstamp: id must not hold a zero byte");
-        }
-      }
+    }
+
+    private static IllegalArgumentException zeroInId() {
+      return new IllegalArgumentException("idstamp: id must not hold a zero byte");
     }
 
     /**
-     * Writes the plain token (length field, id, stamp) and scrambles it in place: each odd position
-     * i below n/2 trades places with n-1-i, and every digit goes through the encoding map.
+     * Writes the plain token (length field, id, stamp) with each byte already through the encoding
+     * map, then trades each odd position i below n/2 with its mirror n-1-i: moving bytes and
+     * mapping them commute. Gives null for an id that holds a zero byte.
      */
     private byte[] issue(byte[] id, long stamp) {
       // The stamp as at most one leading digit and nine more, in int arithmetic.
       int high = (int) (stamp / 1_000_000_000L);
       int low = (int) (stamp - high * 1_000_000_000L);
-      int digits = 1;
-      for (int power = 10; digits < 9 && power <= low; power *= 10) {
-        digits++;
-      }
-      if (high > 0) {
-        digits = 10;
-      }
+      int lowDigits = high > 0 ? 9 : decimalDigits(low);
       int length = id.length;
-      int n = 3 + length + digits;
+      int n = 3 + length + lowDigits + (high > 0 ? 1 : 0);
       byte[] token = new byte[n];
-      token[0] = (byte) ('0' + length / 100);
-      token[1] = (byte) ('0' + length / 10 % 10);
-      token[2] = (byte) ('0' + length % 10);
-      System.arraycopy(id, 0, token, 3, length);
+      token[0] = encode['0' + length / 100];
+      token[1] = pairs[2 * (length % 100)];
+      token[2] = pairs[2 * (length % 100) + 1];
+      for (int k = 0; k < length; k++) {
+        byte b = id[k];
+        if (b == 0) {
+          return null;
+        }
+        token[3 + k] = encode[b & 0xFF];
+      }
       int k = n;
-      for (int left = high > 0 ? 9 : digits; left > 0; left--, low /= 10) {
-        token[--k] = (byte) ('0' + low % 10);
+      for (int left = lowDigits; left >= 2; left -= 2, low /= 100) {
+        int pair = 2 * (low % 100);
+        token[--k] = pairs[pair + 1];
+        token[--k] = pairs[pair];
+      }
+      if ((lowDigits & 1) == 1) {
+        token[--k] = encode['0' + low];
       }
       if (high > 0) {
-        token[--k] = (byte) ('0' + high);
+        token[--k] = encode['0' + high];
       }
-      transform(token, token, encode);
+      for (int i = 1; i < n - 1 - i; i += 2) {
+        byte moved = token[i];
+        token[i] = token[n - 1 - i];
+        token[n - 1 - i] = moved;
+      }
       return token;
     }
 
-    /** The reasons for a malformed token, word for word as the library gives them. */
-    private static final String TOO_SHORT = "too short";
-
-    private static final String BAD_LENGTH = "bad length field";
-    private static final String NO_STAMP = "no stamp";
-    private static final String ZERO_IN_ID = "zero byte in the id";
-    private static final String BAD_STAMP = "bad stamp";
-
     /**
-     * Reads a token where it lies, through the scramble transform, in the order of the library's
-     * checks; so checking allocates nothing but the id it gives back.
+     * Checks a token where it lies, through the scramble transform, up to the length of its id:
+     * gives where the id ends in its plain form, or the negative index in {@link #MALFORMED} of why
+     * the token is malformed. Then the id is checked for a zero byte, and the stamp read; a
+     * checker reads the stamp first, and finds a zero byte while it makes the id.
      */
-    private Plain read(byte[] token) {
+    private int idEnd(byte[] token) {
       int n = token.length;
       if (n < 3) {
-        return new Plain(null, 0, 0, TOO_SHORT);
+        return -TOO_SHORT;
       }
-      long length = readDecimal(token, decode, 0, 3, 0); // 0 is refused too
+      // A length field of three digits, as every issuer writes it, or one that decimal reading
+      // may still take: " 12", "+12", "\t\r3".
+      int d0 = decode[token[0] & 0xFF] - '0';
+      int d1 = decode[token[source(1, n)] & 0xFF] - '0';
+      int d2 = decode[token[source(2, n)] & 0xFF] - '0';
+      long length =
+          d0 >= 0 && d0 <= 9 && d1 >= 0 && d1 <= 9 && d2 >= 0 && d2 <= 9
+              ? d0 * 100 + d1 * 10 + d2
+              : readDecimal(token, decode, 0, 3, 0); // 0 is refused too
       if (length <= 0) {
-        return new Plain(null, 0, 0, BAD_LENGTH);
+        return -BAD_LENGTH;
       }
-      int end = 3 + (int) length;
-      if (end >= n) {
-        return new Plain(null, 0, 0, NO_STAMP);
+      if (length >= n - 3) {
+        return -NO_STAMP;
       }
+      return 3 + (int) length;
+    }
+
+    /**
+     * The report on a token that is malformed, in the order of the library's checks, or null: for
+     * {@code end} as {@link #idEnd} gives it.
+     */
+    private Report malformed(byte[] token, int end) {
+      if (end < 0) {
+        return MALFORMED[-end];
+      }
+      int n = token.length;
       for (int k = 3; k < end; k++) {
         if (token[source(k, n)] == 0) { // the maps leave the zero byte alone
-          return new Plain(null, 0, 0, ZERO_IN_ID);
+          return MALFORMED[ZERO_IN_ID];
         }
       }
-      long stamp = readDecimal(token, decode, end, n, -1); // -1 is refused too
-      if (stamp == -1) {
-        return new Plain(null, 0, 0, BAD_STAMP);
-      }
-      return new Plain(this, token, end, stamp, null);
+      return readStamp(token, end) == -1 ? MALFORMED[BAD_STAMP] : null;
     }
 
-    /** A token that reads, the id from 3 to {@code end} of its plain form; or why it is not. */
-    private record Plain(Codec codec, byte[] token, int end, long stamp, String reason) {
-      Plain(byte[] token, int end, long stamp, String reason) {
-        this(null, token, end, stamp, reason);
+    /**
+     * The stamp, plain bytes {@code from} to the end of the token, read as {@link #readDecimal}
+     * does and quickly for the digits an issuer writes; -1, which is refused too, when it does not
+     * read.
+     */
+    private long readStamp(byte[] token, int from) {
+      int n = token.length;
+      int first = decode[token[source(from, n)] & 0xFF] - '0';
+      if (n - from > 18 || first < 1 || first > 9) {
+        return readDecimal(token, decode, from, n, -1); // a sign, white space, leading zeros, or long
       }
-
-      byte[] id() {
-        int n = token.length;
-        byte[] id = new byte[end - 3];
-        for (int k = 3; k < end; k++) {
-          id[k - 3] = codec.decode[token[source(k, n)] & 0xFF];
+      long value = first;
+      int k = from + 1;
+      for (int lower = n / 2; k < lower; k++) { // only for a short id
+        int d = decode[token[(k & 1) == 0 ? k : n - 1 - k] & 0xFF] - '0';
+        if (d < 0 || d > 9) {
+          return -1;
         }
-        return id;
+        value = value * 10 + d;
       }
-
-      Report malformed() {
-        return new Report(Verdict.MALFORMED, reason, null, 0, 0, 0);
+      for (; k < n; k++) {
+        int mirror = n - 1 - k;
+        int d = decode[token[(mirror & 1) == 0 ? k : mirror] & 0xFF] - '0';
+        if (d < 0 || d > 9) {
+          return -1;
+        }
+        value = value * 10 + d;
       }
-
-      Report report(int lifetime, long now) {
-        return new Report(judge(stamp, lifetime, now), null, id(), stamp, now, now - stamp);
-      }
+      return value;
     }
+
+    /**
+     * The id of a token whose length field and stamp read, plain bytes 3 to {@code end}; or null
+     * when it holds a zero byte. Below n/2 the odd positions come from their mirrors, above it the
+     * positions whose mirrors are odd.
+     */
+    private byte[] id(byte[] token, int end) {
+      int n = token.length;
+      byte[] id = new byte[end - 3];
+      int k = 3;
+      boolean zero = false;
+      for (int lower = Math.min(n / 2, end); k < lower; k++) {
+        byte b = token[(k & 1) == 0 ? k : n - 1 - k];
+        zero |= b == 0;
+        id[k - 3] = decode[b & 0xFF];
+      }
+      for (; k < end; k++) {
+        int mirror = n - 1 - k;
+        byte b = token[(mirror & 1) == 0 ? k : mirror];
+        zero |= b == 0;
+        id[k - 3] = decode[b & 0xFF];
+      }
+      return zero ? null : id;
+    }
+  }
+
+  // The reasons for a malformed token, word for word as the library gives them, by their index in
+  // MALFORMED; a malformed report holds nothing else, so one of each serves every call.
+  private static final int TOO_SHORT = 1;
+  private static final int BAD_LENGTH = 2;
+  private static final int NO_STAMP = 3;
+  private static final int ZERO_IN_ID = 4;
+  private static final int BAD_STAMP = 5;
+  private static final Report[] MALFORMED = {
+    null,
+    malformed("too short"),
+    malformed("bad length field"),
+    malformed("no stamp"),
+    malformed("zero byte in the id"),
+    malformed("bad stamp"),
+  };
+
+  private static Report malformed(String reason) {
+    return new Report(Verdict.MALFORMED, reason, null, 0, 0, 0);
+  }
+
+  /** Where the digit count of an int rises: 0, then 10 to 10^9. */
+  private static final int[] FEWEST_WITH = {
+    0, 10, 100, 1_000, 10_000, 100_000, 1_000_000, 10_000_000, 100_000_000, 1_000_000_000
+  };
+
+  /**
+   * The decimal digits of {@code v}, 0 or more: its bit length times log10(2), here 1233/4096, is
+   * the count or one short of it.
+   */
+  static int decimalDigits(int v) {
+    int d = (32 - Integer.numberOfLeadingZeros(v)) * 1233 >>> 12;
+    return v >= FEWEST_WITH[d] ? d + 1 : d;
   }
 
   /**
@@ -594,7 +706,7 @@ public final class Idstamp {
    */
   static int source(int k, int n) {
     int mirror = n - 1 - k;
-    return ((k & 1) == 1 && k < mirror) || ((mirror & 1) == 1 && mirror < k) ? mirror : k;
+    return (Math.min(k, mirror) & 1) == 1 ? mirror : k;
   }
 
   /**

@@ -165,6 +165,11 @@ public final class Differential {
         String wanted =
             (i + 1) + "\t" + kind + "\t" + (r.id() == null ? "\t" : r.ageMs() + "\t" + escaped(r.id()));
         boolean issuedRight = issued.get(i) == null || (r.id() != null && Arrays.equals(r.id(), issued.get(i)));
+        // decryptId reads on its own path; it gives the id exactly when inspect finds it fresh.
+        byte[] decrypted = Idstamp.decryptId(token, b.lifetime(), now).orElse(null);
+        if (!Arrays.equals(decrypted, r.verdict() == Idstamp.Verdict.FRESH ? r.id() : null)) {
+          wanted += "\n  but decryptId gives " + (decrypted == null ? "nothing" : hex(decrypted));
+        }
         if (!lines[i].equals(wanted) || !issuedRight) {
           String shown = hex(Arrays.copyOf(token, Math.min(token.length, 30)));
           fail(String.format("token %s (%d bytes; TZ=%s, --at %s, -t %d):%n  C++  %s%n  Java %s%s", shown,
