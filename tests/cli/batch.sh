@@ -55,14 +55,23 @@ failed "writing standard output"
 $wrap "$inspect" X >/dev/full 2>"$work/err"
 failed "writing standard output"
 
-# A standard input left non-blocking is waited for: the token comes a moment
-# after the program starts reading.
-{ sleep 1; cat "$work/token.1"; echo; } |
-  perl -MFcntl -e 'fcntl(STDIN, F_SETFL, fcntl(STDIN, F_GETFL, 0) | O_NONBLOCK) or die;
-                   exec @ARGV or die' $wrap "$inspect" --batch >"$work/out" 2>"$work/err"
-status=$?
-[ "$status" -eq 0 ] && [ "$(cut -c 1-2 "$work/out")" = "1	" ] && [ ! -s "$work/err" ] ||
-  fail "non-blocking input: status $status, stdout '$(cat "$work/out")', stderr '$(cat "$work/err")'"
+# A standard input and output left non-blocking are waited for: the tokens
+# come a moment after the program starts reading, and their results, more
+# than a pipe holds, are read a moment after it starts writing.
+{
+  sleep 1
+  perl -e 'print "$ARGV[0]\n" x 3000' "$(cat "$work/token.1")"
+} | {
+  perl -MFcntl -e 'for (\*STDIN, \*STDOUT) { fcntl($_, F_SETFL, fcntl($_, F_GETFL, 0) | O_NONBLOCK) or die }
+                   exec @ARGV or die' $wrap "$inspect" --batch 2>"$work/err"
+  echo $? >"$work/status"
+} | {
+  sleep 1
+  cat
+} >"$work/out"
+[ "$(cat "$work/status")" -eq 0 ] && [ "$(grep -c . "$work/out")" -eq 3000 ] &&
+  [ "$(tail -n 1 "$work/out" | cut -f 1)" = 3000 ] && [ ! -s "$work/err" ] ||
+  fail "non-blocking input and output: status $(cat "$work/status"), $(grep -c . "$work/out") results, stderr '$(cat "$work/err")'"
 
 # Results come as their lines do: the first is written while the input stays
 # open (up to 20 s, for slow wrappers).
