@@ -54,13 +54,19 @@ function checkLifetime(value) {
   }
 }
 
-// A Uint8Array from another realm (a worker, an iframe, a vm context) fails
-// instanceof, but not the tag check.
+// The name a typed array holds in its internal slot, from the getter of
+// %TypedArray%.prototype[Symbol.toStringTag]; undefined for anything else. A
+// Uint8Array from another realm (a worker, an iframe, a vm context) fails
+// instanceof but has the slot; an object that merely claims the tag, or
+// inherits Uint8Array.prototype, or a Proxy of one, has none.
+const typedArrayName = Object.getOwnPropertyDescriptor(
+  Object.getPrototypeOf(Uint8Array.prototype),
+  Symbol.toStringTag,
+).get;
+
 function checkText(value, name) {
-  if (typeof value === "string" || value instanceof Uint8Array) return;
-  if (Object.prototype.toString.call(value) !== "[object Uint8Array]") {
-    throw new TypeError(`idstamp: ${name} must be a string or a Uint8Array, not ${kindOf(value)}`);
-  }
+  if (typeof value === "string" || typedArrayName.call(value) === "Uint8Array") return;
+  throw new TypeError(`idstamp: ${name} must be a string or a Uint8Array, not ${kindOf(value)}`);
 }
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,17 @@ test("misuse throws a TypeError for another type and a RangeError for a bad valu
     ...[2 ** 31, -(2 ** 31) - 1, 0.5, NaN].map((life) => [() => decryptId(ABC, life, 0), RangeError]),
     ...[-1, 2 ** 32, 1.5].map((now) => [() => decryptId(ABC, 30, now), RangeError]),
     [() => inspectToken({}), TypeError],
+    // Not a Uint8Array, though it claims the tag, inherits its prototype or wraps one.
+    ...[
+      { [Symbol.toStringTag]: "Uint8Array", length: 3, indexOf: () => -1 },
+      runInNewContext("({ [Symbol.toStringTag]: 'Uint8Array', length: 15 })"),
+      Object.create(Uint8Array.prototype),
+      new Proxy(Uint8Array.of(65), {}),
+    ].flatMap((fake) => [
+      [() => cryptId(fake, 0), TypeError],
+      [() => decryptId(fake, 30, 0), TypeError],
+      [() => inspectToken(fake, 30, 0), TypeError],
+    ]),
     [() => inspectToken(ABC, 30n), TypeError],
     [() => inspectToken(ABC, 2 ** 31, 0), RangeError],
     [() => inspectToken(ABC, 30, -0.5), RangeError],
@@ -59,6 +70,9 @@ test("the edges of every range are accepted", () => {
   assert.equal(cryptId("é".repeat(499) + "a", 0).length, 3 + 999 + 1);
   assert.equal(cryptId(Uint8Array.of(255), 0).length, 5);
   assert.deepEqual(cryptId(runInNewContext("Uint8Array.of(65, 66, 67)"), AT), cryptId("ABC", AT)); // another realm
+  const abcElsewhere = runInNewContext(`Uint8Array.from("${ABC}", (c) => c.charCodeAt(0))`);
+  assert.equal(inspectToken(abcElsewhere, 30, AT).verdict, "fresh");
+  assert.deepEqual(cryptId(Buffer.from("ABC"), AT), cryptId("ABC", AT)); // a subclass
   assert.equal(inspectToken(ABC, 2147483647, 4294967295).verdict, "fresh");
   assert.equal(inspectToken(ABC, -2147483648, AT).verdict, "expired");
   assert.equal(inspectToken(ABC, undefined, AT).verdict, "fresh"); // the default lifetime

@@ -29,6 +29,14 @@
 
 namespace {
 
+// A TypeError naming the argument, what it must be, and what it was.
+void wrong_type(PyObject* obj, const char* what, const char* wanted) {
+  PyObject* type = PyType_GetName(Py_TYPE(obj));
+  if (type == nullptr) return;
+  PyErr_Format(PyExc_TypeError, "%s must be %s, not %U", what, wanted, type);
+  Py_DECREF(type);
+}
+
 // The bytes of an id or token argument, held for the length of one call.
 class Text {
  public:
@@ -42,7 +50,8 @@ class Text {
 
   // Takes bytes, any other object with the buffer protocol, or a str
   // (encoded as UTF-8 with surrogateescape). False, with an exception set,
-  // for any other type.
+  // for any other type. A buffer that is not contiguous (every other byte
+  // of another, say) is copied, as bytes() would copy it.
   bool take(PyObject* obj, const char* what) {
     char* data = nullptr;
     Py_ssize_t size = 0;
@@ -52,17 +61,19 @@ class Text {
       encoded_ = PyUnicode_AsEncodedString(obj, "utf-8", "surrogateescape");
       if (encoded_ == nullptr || PyBytes_AsStringAndSize(encoded_, &data, &size) != 0) return false;
     } else if (PyObject_CheckBuffer(obj)) {
-      if (PyObject_GetBuffer(obj, &buffer_, PyBUF_SIMPLE) != 0) return false;
+      if (PyObject_GetBuffer(obj, &buffer_, PyBUF_FULL_RO) != 0) return false;
       has_buffer_ = true;
-      data = static_cast<char*>(buffer_.buf);
-      size = buffer_.len;
-    } else {
-      PyObject* type = PyType_GetName(Py_TYPE(obj));
-      if (type != nullptr) {
-        PyErr_Format(PyExc_TypeError, "%s must be bytes, a bytes-like object or str, not %U", what,
-                     type);
-        Py_DECREF(type);
+      if (PyBuffer_IsContiguous(&buffer_, 'C') != 0) {
+        data = static_cast<char*>(buffer_.buf);
+        size = buffer_.len;
+      } else {
+        encoded_ = PyBytes_FromObject(obj);
+        if (encoded_ == nullptr || PyBytes_AsStringAndSize(encoded_, &data, &size) != 0) {
+          return false;
+        }
       }
+    } else {
+      wrong_type(obj, what, "bytes, a bytes-like object or str");
       return false;
     }
     view_ = std::string_view(data, static_cast<std::size_t>(size));
@@ -73,14 +84,20 @@ class Text {
 
  private:
   std::string_view view_;
-  PyObject* encoded_ = nullptr;
+  PyObject* encoded_ = nullptr;  // the bytes of a str, or of a buffer that is not contiguous
   Py_buffer buffer_{};
   bool has_buffer_ = false;
 };
 
-// An int argument in [lo, hi]: TypeError for a non-integer, ValueError
-// outside the range.
-bool integer(PyObject* obj, const char* what, long long lo, long long hi, long long& out) {
+// An int argument in [lo, hi]: an int, or an object with __index__, but not
+// a bool. TypeError for anything else, naming the argument and `wanted`;
+// ValueError outside the range.
+bool integer(PyObject* obj, const char* what, const char* wanted, long long lo, long long hi,
+             long long& out) {
+  if (PyBool_Check(obj) || PyIndex_Check(obj) == 0) {
+    wrong_type(obj, what, wanted);
+    return false;
+  }
   int overflow = 0;
   const long long value = PyLong_AsLongLongAndOverflow(obj, &overflow);
   if (value == -1 && PyErr_Occurred() != nullptr) return false;
@@ -96,7 +113,7 @@ bool integer(PyObject* obj, const char* what, long long lo, long long hi, long l
 bool stamp_arg(PyObject* obj, const char* what, std::optional<std::uint32_t>& out) {
   if (obj == nullptr || obj == Py_None) return true;
   long long value = 0;
-  if (!integer(obj, what, 0, UINT32_MAX, value)) return false;
+  if (!integer(obj, what, "an int or None", 0, UINT32_MAX, value)) return false;
   out = static_cast<std::uint32_t>(value);
   return true;
 }
@@ -104,7 +121,7 @@ bool stamp_arg(PyObject* obj, const char* what, std::optional<std::uint32_t>& ou
 bool lifetime_arg(PyObject* obj, std::int32_t& out) {
   if (obj == nullptr) return true;  // the default
   long long value = 0;
-  if (!integer(obj, "lifetime", INT32_MIN, INT32_MAX, value)) return false;
+  if (!integer(obj, "lifetime", "an int", INT32_MIN, INT32_MAX, value)) return false;
   out = static_cast<std::int32_t>(value);
   return true;
 }

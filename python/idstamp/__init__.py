@@ -18,7 +18,8 @@ A token is fresh while 0 <= whole minutes since its stamp < lifetime, so a
 stamp up to 59.999 s ahead of the clock still counts. Stamps are year stamps:
 milliseconds since local midnight of 1 January, modulo 2**32. A refused token
 is no error: decrypt_id returns None and inspect_token says why. Misuse
-raises TypeError (an argument of another type) or ValueError (an id that
+raises TypeError (an argument of another type, a bool for a number among
+them, named in the message) or ValueError (an id that
 cannot be issued, a stamp or now outside 0 to 2**32 - 1, a lifetime outside
 the signed 32-bit range); MemoryError means memory ran out.
 """

@@ -17,8 +17,14 @@ ID_BYTES = b"caf\xc3\xa9-\xff"
 TOKEN = idstamp.crypt_id(ID_BYTES, stamp=5)
 
 
+def every_other(b):
+    """A view of every other byte, the bytes of b: not contiguous."""
+    return memoryview(bytes(x for c in b for x in (c, 0)))[::2]
+
+
 @pytest.mark.parametrize("kind", [bytes, bytearray, memoryview, str,
-                                  lambda b: array.array("B", b), lambda b: memoryview(b"x" + b)[1:]])
+                                  lambda b: array.array("B", b), lambda b: memoryview(b"x" + b)[1:],
+                                  every_other])
 def test_every_form_of_bytes_is_the_same(kind):
     ident = ID if kind is str else kind(ID_BYTES)
     token = idstamp.crypt_id(ident, stamp=5)
@@ -36,34 +42,39 @@ def test_a_zero_byte_makes_a_token_malformed_wherever_it_is():
         assert idstamp.decrypt_id(token, now=5) is None
 
 
-@pytest.mark.parametrize("call, error", [
-    (lambda: idstamp.crypt_id(42), TypeError),
-    (lambda: idstamp.crypt_id(None), TypeError),
-    (lambda: idstamp.crypt_id(b"A", stamp=1.5), TypeError),
-    (lambda: idstamp.crypt_id(b"A", stamp="5"), TypeError),
-    (lambda: idstamp.decrypt_id(["x"]), TypeError),
-    (lambda: idstamp.decrypt_id(b"x", lifetime=None), TypeError),
-    (lambda: idstamp.inspect_token(b"x", now=1.0), TypeError),
-    (lambda: idstamp.crypt_id(b"A", 5, 6), TypeError),
-    (lambda: idstamp.crypt_id(b"A", 5, stamp=6), TypeError),
-    (lambda: idstamp.crypt_id(ident=b"A"), TypeError),
-    (lambda: idstamp.decrypt_id(), TypeError),
-    (lambda: idstamp.year_stamp(1), TypeError),
-    (lambda: idstamp.crypt_id(b""), ValueError),
-    (lambda: idstamp.crypt_id(""), ValueError),
-    (lambda: idstamp.crypt_id(b"x" * 1000), ValueError),
-    (lambda: idstamp.crypt_id("\u00e9" * 500), ValueError),  # 1000 bytes in UTF-8
-    (lambda: idstamp.crypt_id(b"A\0B"), ValueError),
-    (lambda: idstamp.crypt_id(b"A", stamp=-1), ValueError),
-    (lambda: idstamp.crypt_id(b"A", stamp=2**32), ValueError),
-    (lambda: idstamp.crypt_id(b"A", stamp=2**64), ValueError),
-    (lambda: idstamp.decrypt_id(TOKEN, now=-1), ValueError),
-    (lambda: idstamp.inspect_token(TOKEN, now=2**32), ValueError),
-    (lambda: idstamp.decrypt_id(TOKEN, lifetime=2**31), ValueError),
-    (lambda: idstamp.inspect_token(TOKEN, lifetime=-(2**31) - 1), ValueError),
+# Each error names the argument at fault.
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: idstamp.crypt_id(42), TypeError, "id must be bytes, a bytes-like object or str, not int"),
+    (lambda: idstamp.crypt_id(None), TypeError, "id must be .*, not NoneType"),
+    (lambda: idstamp.crypt_id(b"A", stamp=1.5), TypeError, "stamp must be an int or None, not float"),
+    (lambda: idstamp.crypt_id(b"A", stamp="5"), TypeError, "stamp must be an int or None, not str"),
+    (lambda: idstamp.crypt_id(b"A", stamp=True), TypeError, "stamp must be an int or None, not bool"),
+    (lambda: idstamp.decrypt_id(["x"]), TypeError, "token must be .*, not list"),
+    (lambda: idstamp.decrypt_id(b"x", lifetime=None), TypeError, "lifetime must be an int, not NoneType"),
+    (lambda: idstamp.decrypt_id(TOKEN, lifetime=False), TypeError, "lifetime must be an int, not bool"),
+    (lambda: idstamp.inspect_token(b"x", lifetime=30.0), TypeError, "lifetime must be an int, not float"),
+    (lambda: idstamp.inspect_token(b"x", now=1.0), TypeError, "now must be an int or None, not float"),
+    (lambda: idstamp.decrypt_id(TOKEN, now=True), TypeError, "now must be an int or None, not bool"),
+    (lambda: idstamp.crypt_id(b"A", 5, 6), TypeError, r"crypt_id\(\) takes at most 2 arguments"),
+    (lambda: idstamp.crypt_id(b"A", 5, stamp=6), TypeError, "multiple values for argument 'stamp'"),
+    (lambda: idstamp.crypt_id(ident=b"A"), TypeError, "unexpected keyword argument 'ident'"),
+    (lambda: idstamp.decrypt_id(), TypeError, "missing required argument 'token'"),
+    (lambda: idstamp.year_stamp(1), TypeError, "takes no arguments"),
+    (lambda: idstamp.crypt_id(b""), ValueError, "id must be 1 to 999 bytes"),
+    (lambda: idstamp.crypt_id(""), ValueError, "id must be"),
+    (lambda: idstamp.crypt_id(b"x" * 1000), ValueError, "id must be"),
+    (lambda: idstamp.crypt_id("\u00e9" * 500), ValueError, "it is 1000 bytes long"),  # in 500 characters
+    (lambda: idstamp.crypt_id(b"A\0B"), ValueError, "id must be"),
+    (lambda: idstamp.crypt_id(b"A", stamp=-1), ValueError, "stamp must be in 0 to 4294967295"),
+    (lambda: idstamp.crypt_id(b"A", stamp=2**32), ValueError, "stamp must be"),
+    (lambda: idstamp.crypt_id(b"A", stamp=2**64), ValueError, "stamp must be"),
+    (lambda: idstamp.decrypt_id(TOKEN, now=-1), ValueError, "now must be"),
+    (lambda: idstamp.inspect_token(TOKEN, now=2**32), ValueError, "now must be"),
+    (lambda: idstamp.decrypt_id(TOKEN, lifetime=2**31), ValueError, "lifetime must be in -2147483648"),
+    (lambda: idstamp.inspect_token(TOKEN, lifetime=-(2**31) - 1), ValueError, "lifetime must be"),
 ])
-def test_misuse_raises(call, error):
-    with pytest.raises(error):
+def test_misuse_raises(call, error, message):
+    with pytest.raises(error, match=message):
         call()
 
 

@@ -50,14 +50,20 @@ InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
   }
   const ScannedArguments scanned = scan_inspect_arguments(args);
   if (!scanned.settings) {
-    if (scanned.bad_moment) append_moment_error(out.err, *scanned.bad_moment);
+    append_usage_error(out.err, scanned);
     out.err.append(inspect_usage_text);
     out.status = 2;
     return out;
   }
   const InspectSettings& s = *scanned.settings;
   if (s.batch) {
-    out.status = run_batch(s, clock, streams);
+    const BatchEnd end = run_batch(s, clock, streams);
+    if (end != BatchEnd::done) {
+      out.err.append(end == BatchEnd::read_failed    ? read_failed_text
+                     : end == BatchEnd::write_failed ? write_failed_text
+                                                     : no_memory_text);
+      out.status = 1;
+    }
     return out;
   }
   char id[max_id_length + 1];

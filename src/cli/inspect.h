@@ -32,9 +32,23 @@ struct InspectSettings {
   std::string_view token;
 };
 
+// What makes the arguments a usage error.
+enum class UsageError {
+  none,
+  no_value,         // -t or --at as the last argument
+  bad_minutes,      // a -t value that is not a positive number
+  bad_moment,       // a --at value that names no moment
+  unknown_option,   // an argument that begins with '-' before the token
+  no_token,         // no argument left for the token
+  extra_argument,   // an argument after the token
+  batch_token,      // a token beside --batch
+  zero_ends_alone,  // -z without --batch
+};
+
 struct ScannedArguments {
-  std::optional<InspectSettings> settings;     // nothing for a usage error
-  std::optional<std::string_view> bad_moment;  // a --at value that names no moment
+  std::optional<InspectSettings> settings;  // nothing for a usage error
+  UsageError error = UsageError::none;
+  std::string_view argument;  // the option or value at fault, where there is one
 };
 
 // args = *option [ "--" ] TOKEN, or with "--batch" among the options,
@@ -42,6 +56,7 @@ struct ScannedArguments {
 // option = "-t" MINUTES / "--json" / "--at" MOMENT / "--batch" / "-z"
 // MINUTES reads as a positive decimal number, MOMENT as read_moment reads it;
 // TOKEN is the last argument, and may be empty. "-z" needs "--batch".
+// A usage error comes with what is wrong, and the argument at fault.
 ScannedArguments scan_inspect_arguments(Args args);
 
 // "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD HH:MM:SS.mmm", with a T allowed for
@@ -66,19 +81,30 @@ class BatchStreams {
   ~BatchStreams() = default;
 };
 
+// The line on standard error for each failure that makes the status 1.
+inline constexpr std::string_view read_failed_text =
+    "idstamp-inspect: reading standard input failed\n";
+inline constexpr std::string_view write_failed_text =
+    "idstamp-inspect: writing standard output failed\n";
+inline constexpr std::string_view no_memory_text = "idstamp-inspect: out of memory\n";
+
+// A message on standard error, with the usage after it.
+using ErrorText = FixedText<1024>;
+
 struct InspectOutput {
   // Room for the longest report: a 999-byte id as JSON and in hex.
   using Text = FixedText<16384>;
   Text out;
-  FixedText<512> err;  // the usage, with what was wrong with a --at value
-  int status = 0;      // 0 fresh, 1 any refusal, 2 a usage error
+  ErrorText err;   // what was wrong and the usage; or the failure that ended a batch
+  int status = 0;  // 0 fresh, 1 any refusal or a failure, 2 a usage error
 };
 
 // The program for `args` (without the program path). For one token: what it
 // prints, which `streams` never sees, and the clock is read once, and only
-// for a token that parses and no --at. For --batch: out and err stay empty,
-// the records are read from `streams` and their results written there, as
-// run_batch (cli/inspect_batch.h) tells, and the status is its status.
+// for a token that parses and no --at. For --batch: out stays empty, the
+// records are read from `streams` and their results written there, as
+// run_batch (cli/inspect_batch.h) tells; the status is 0 when it is done, and
+// 1, with the failure's line in err, when reading, writing or memory failed.
 InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp

@@ -26,6 +26,11 @@ std::int32_t digits_at(std::string_view text, std::size_t at, std::size_t n) {
 
 ScannedArguments scan_inspect_arguments(Args args) {
   ScannedArguments scanned;
+  const auto usage_error = [&scanned](UsageError error, std::string_view argument) {
+    scanned.error = error;
+    scanned.argument = argument;
+    return scanned;
+  };
   InspectSettings s;
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
@@ -41,26 +46,27 @@ ScannedArguments scan_inspect_arguments(Args args) {
     } else if (arg == "-z") {
       s.zero_ends = true;
     } else if (arg == "-t") {
-      if (++i == args.size()) return scanned;
+      if (++i == args.size()) return usage_error(UsageError::no_value, arg);
       const std::optional<std::int64_t> minutes = read_decimal(args[i], DecimalWidth::int32);
-      if (!minutes || *minutes <= 0) return scanned;
+      if (!minutes || *minutes <= 0) return usage_error(UsageError::bad_minutes, args[i]);
       s.lifetime = static_cast<std::int32_t>(*minutes);
     } else if (arg == "--at") {
-      if (++i == args.size()) return scanned;
+      if (++i == args.size()) return usage_error(UsageError::no_value, arg);
       s.at = read_moment(args[i]);
-      if (!s.at) {
-        scanned.bad_moment = args[i];
-        return scanned;
-      }
+      if (!s.at) return usage_error(UsageError::bad_moment, args[i]);
     } else if (!arg.empty() && arg[0] == '-') {
-      return scanned;  // an option we do not know
+      return usage_error(UsageError::unknown_option, arg);
     } else {
       break;
     }
   }
   // The token and nothing after it; in a batch, nothing at all.
-  if (args.size() - i != (s.batch ? 0 : 1)) return scanned;
-  if (s.zero_ends && !s.batch) return scanned;
+  if (s.zero_ends && !s.batch) return usage_error(UsageError::zero_ends_alone, "-z");
+  if (!s.batch && i == args.size()) return usage_error(UsageError::no_token, {});
+  const std::size_t extra = s.batch ? i : i + 1;
+  if (extra < args.size()) {
+    return usage_error(s.batch ? UsageError::batch_token : UsageError::extra_argument, args[extra]);
+  }
   if (!s.batch) s.token = args[i];
   scanned.settings = s;
   return scanned;

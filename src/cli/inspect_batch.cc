@@ -12,6 +12,8 @@ namespace {
 // One record of a batch, judged into its result.
 void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
                   const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
+  // A CR before the line's end, or before the end of the input, is dropped.
+  if (!s.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
   char id[max_id_length + 1];
   Check check;
   check_token(record, s.lifetime, fixed_now ? at_stamp(*fixed_now) : by_clock(clock), id, check);
@@ -29,7 +31,7 @@ void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
 // judged where it lies, and the part of a record still to come moves to the
 // front to await the next read. Only a record that fills the whole buffer
 // grows it.
-int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams) {
+BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams) {
   const char end_byte = settings.zero_ends ? '\0' : '\n';
   std::optional<std::uint32_t> fixed_now;
   if (settings.at) fixed_now = year_stamp_of(*settings.at);
@@ -48,25 +50,23 @@ int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& stream
     std::size_t begin = 0;  // of the record to come
     while (const void* found = std::memchr(data + scanned, end_byte, used - scanned)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-      std::string_view record(data + begin, end - begin);
-      if (!settings.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
-      if (out.room() < max_result && !flush()) return 1;
-      judge_record(out, record, ++line, settings, fixed_now, clock);
+      if (out.room() < max_result && !flush()) return BatchEnd::write_failed;
+      judge_record(out, {data + begin, end - begin}, ++line, settings, fixed_now, clock);
       begin = end + 1;
       scanned = begin;
     }
-    if (!flush()) return 1;  // before a read that may wait
+    if (!flush()) return BatchEnd::write_failed;  // before a read that may wait
     if (begin > 0) std::memmove(data, data + begin, used - begin);
     used -= begin;
     scanned = used;
-    if (used == buffer.capacity() && !buffer.grow()) return 1;
+    if (used == buffer.capacity() && !buffer.grow()) return BatchEnd::no_memory;
     const std::ptrdiff_t n = streams.read(buffer.data() + used, buffer.capacity() - used);
-    if (n < 0) return 1;
+    if (n < 0) return BatchEnd::read_failed;
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
   if (used > 0) judge_record(out, {buffer.data(), used}, ++line, settings, fixed_now, clock);
-  return flush() ? 0 : 1;
+  return flush() ? BatchEnd::done : BatchEnd::write_failed;
 }
 
 }  // namespace idstamp

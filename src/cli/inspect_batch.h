@@ -14,9 +14,11 @@ namespace idstamp {
 // read once for each record that parses, and never with --at. Memory grows
 // with the longest record only.
 //
-// 0 when every record was judged and its result written; 1 when reading,
-// writing or memory failed, after which nothing more is written.
-int run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
+// How a batch ended: every record judged and its result written, or the
+// failure that stopped it, after which nothing more is written.
+enum class BatchEnd { done, read_failed, write_failed, no_memory };
+
+BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp
 

@@ -110,11 +110,55 @@ void plain_report(Report& out, const Check& c, std::string_view id, std::int32_t
   out.append('\n');
 }
 
-void append_moment_error(FixedText<512>& err, std::string_view value) {
-  constexpr std::size_t shown = 64;
-  append_escaped(err.append("idstamp-inspect: --at '"), value.substr(0, shown));
-  err.append(value.size() > shown ? "...'" : "'");
-  err.append(" is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999\n");
+namespace {
+
+// An argument quoted in a message: escaped, and cut after 64 bytes, which
+// "..." marks.
+ErrorText& append_quoted(ErrorText& err, std::string_view argument) {
+  FixedText<64> shown;
+  shown.append(argument);
+  append_escaped(err.append('\''), shown.view());
+  return err.append(shown.cut() ? "...'" : "'");
+}
+
+}  // namespace
+
+void append_usage_error(ErrorText& err, const ScannedArguments& scanned) {
+  if (scanned.error == UsageError::none) return;
+  err.append("idstamp-inspect: ");
+  const std::string_view argument = scanned.argument;
+  switch (scanned.error) {
+    case UsageError::none:
+      break;
+    case UsageError::no_value:
+      err.append(argument).append(" needs a value");
+      break;
+    case UsageError::bad_minutes:
+      append_quoted(err.append("-t "), argument).append(" is not a positive number of minutes");
+      break;
+    case UsageError::bad_moment:
+      append_quoted(err.append("--at "), argument)
+          .append(" is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999");
+      break;
+    case UsageError::unknown_option:
+      append_quoted(err.append("unknown option "), argument)
+          .append(" (-- comes before a token that begins with '-')");
+      break;
+    case UsageError::no_token:
+      err.append("no token given");
+      break;
+    case UsageError::extra_argument:
+      append_quoted(err.append("unexpected argument "), argument).append(" after the token");
+      break;
+    case UsageError::batch_token:
+      append_quoted(err.append("unexpected argument "), argument)
+          .append(": --batch reads the tokens from standard input");
+      break;
+    case UsageError::zero_ends_alone:
+      err.append("-z needs --batch");
+      break;
+  }
+  err.append('\n');
 }
 
 template <class Text>

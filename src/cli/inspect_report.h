@@ -47,9 +47,10 @@ extern template void json_report(BatchText&, const Check&, std::string_view, std
 // where a malformed token leaves the last two fields empty.
 void tab_report(BatchText& out, const Check& c, std::string_view id, std::uint64_t line);
 
-// The message for a --at value that names no moment: the value escaped, and
-// cut after 64 bytes.
-void append_moment_error(FixedText<512>& err, std::string_view value);
+// The line that says what makes the arguments a usage error, naming the
+// option or value at fault (escaped, and cut after 64 bytes); nothing for
+// arguments without one.
+void append_usage_error(ErrorText& err, const ScannedArguments& scanned);
 
 }  // namespace idstamp
 

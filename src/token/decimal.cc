@@ -84,12 +84,18 @@ void DecimalReader::feed(std::string_view piece) {
   significant_ = max_significant + 1;
 }
 
+// The value is worked out whether or not the text reads, and an empty
+// result is a full one reset, so that its payload bytes are set: a caller
+// may test the payload before the flag (optimised code does, for
+// `!v || *v == -1`), and memcheck then sees a defined value rather than
+// whatever bytes lay where the result was built.
 std::optional<std::int64_t> DecimalReader::value() const {
-  // Digits were read only once past the space and sign stages.
-  if (stage_ != Stage::zeros && stage_ != Stage::digits) return std::nullopt;
   const std::uint64_t limit = max_magnitude[width_ == DecimalWidth::int64][negative_];
   const std::uint64_t m = significant_ > max_significant || magnitude_ > limit ? limit : magnitude_;
-  return signed_value(m, negative_);
+  std::optional<std::int64_t> result = signed_value(m, negative_);
+  // Digits were read only once past the space and sign stages.
+  if (stage_ != Stage::zeros && stage_ != Stage::digits) result.reset();
+  return result;
 }
 
 std::optional<std::int64_t> read_decimal(std::string_view text, DecimalWidth width) {

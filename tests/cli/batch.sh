@@ -41,6 +41,38 @@ for args in "--batch --at 2021-02-29T10:00:00" "--batch X" "-z X"; do
   [ "$status" -eq 2 ] && [ ! -s "$work/out" ] && [ -s "$work/err" ] || fail "$args: status $status"
 done
 
+# A failure that ends a run is named in one line on stderr: a read (standard
+# input a folder), a write (a full device), in a batch and for one token.
+failed() {
+  status=$?
+  [ "$status" -eq 1 ] && [ "$(cat "$work/err")" = "idstamp-inspect: $1 failed" ] ||
+    fail "$1: status $status, stderr '$(cat "$work/err")'"
+}
+$wrap "$inspect" --batch <"$work" 2>"$work/err"
+failed "reading standard input"
+$wrap "$inspect" --batch <"$work/input" >/dev/full 2>"$work/err"
+failed "writing standard output"
+$wrap "$inspect" X >/dev/full 2>"$work/err"
+failed "writing standard output"
+
+# A standard input and output left non-blocking are waited for: the tokens
+# come a moment after the program starts reading, and their results, more
+# than a pipe holds, are read a moment after it starts writing.
+{
+  sleep 1
+  perl -e 'print "$ARGV[0]\n" x 3000' "$(cat "$work/token.1")"
+} | {
+  perl -MFcntl -e 'for (\*STDIN, \*STDOUT) { fcntl($_, F_SETFL, fcntl($_, F_GETFL, 0) | O_NONBLOCK) or die }
+                   exec @ARGV or die' $wrap "$inspect" --batch 2>"$work/err"
+  echo $? >"$work/status"
+} | {
+  sleep 1
+  cat
+} >"$work/out"
+[ "$(cat "$work/status")" -eq 0 ] && [ "$(grep -c . "$work/out")" -eq 3000 ] &&
+  [ "$(tail -n 1 "$work/out" | cut -f 1)" = 3000 ] && [ ! -s "$work/err" ] ||
+  fail "non-blocking input and output: status $(cat "$work/status"), $(grep -c . "$work/out") results, stderr '$(cat "$work/err")'"
+
 # Results come as their lines do: the first is written while the input stays
 # open (up to 20 s, for slow wrappers).
 mkfifo "$work/fifo"

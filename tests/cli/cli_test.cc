@@ -70,6 +70,8 @@ TEST(ScanArguments, LifetimeValues) {
       {"0", 0},
       {"-5", -5},
       {"99999999999", std::numeric_limits<std::int32_t>::max()},
+      {"9223372036854775808", std::numeric_limits<std::int32_t>::max()},
+      {"9999999999999999999", std::numeric_limits<std::int32_t>::max()},
       {"-99999999999", std::numeric_limits<std::int32_t>::min()},
       // Not a number: the lifetime keeps its value.
       {"abc", 30},

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# The bash completion, sourced as bash-completion would: what it offers for
-# the word under the cursor in a few command lines.
+# The bash completion, sourced alone and then with bash-completion loaded
+# (where it is installed): what it offers for the word under the cursor in a
+# few command lines.
 #
-# usage: completion_test.sh COMPLETION_FILE
+# usage: completion_test.sh COMPLETION_FILE [BASH_COMPLETION]
 set -u
 # shellcheck source=/dev/null
 . "$1" || exit 1
+bash_completion=${2:-/usr/share/bash-completion/bash_completion}
 failures=0
 
-# check WANT CWORD WORDS...: completes WORDS[CWORD] and expects the offers WANT.
-check() {
-  local want=$1 cword=$2 func
-  shift 2
+# complete_line WANT LINE POINT CWORD WORDS...: completes WORDS[CWORD], the
+# words bash made of LINE with the cursor at POINT, and expects WANT.
+complete_line() {
+  local want=$1 func
+  COMP_LINE=$2 COMP_POINT=$3 COMP_CWORD=$4
+  shift 4
   func=$(complete -p "$1" 2>/dev/null) || {
     echo "FAIL: no completion for $1"
     failures=$((failures + 1))
@@ -20,14 +24,33 @@ check() {
   func=${func#*-F }
   func=${func%% *}
   COMP_WORDS=("$@")
-  COMP_CWORD=$cword
   COMPREPLY=(stale)
-  "$func" "$1" "${COMP_WORDS[cword]}" "${COMP_WORDS[cword - 1]}"
+  "$func" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
   if [[ "${COMPREPLY[*]}" != "$want" ]]; then
-    echo "FAIL: '$*' at word $cword: got '${COMPREPLY[*]}', want '$want'"
+    echo "FAIL${pass:+ ($pass)}: '$COMP_LINE' at word $COMP_CWORD: got '${COMPREPLY[*]}', want '$want'"
     failures=$((failures + 1))
   fi
 }
+
+# check WANT CWORD WORDS...: the words typed with one blank between them,
+# WORDS[CWORD] completed at its end.
+check() {
+  local want=$1 cword=$2
+  shift 2
+  local before=("${@:1:cword+1}")
+  local typed="${before[*]}"
+  complete_line "$want" "$*" "${#typed}" "$cword" "$@"
+}
+
+# check_split WANT LINE WORDS...: LINE as typed, which bash splits into WORDS
+# at blanks and at every ':', completed at its end.
+check_split() {
+  local want=$1 line=$2
+  shift 2
+  complete_line "$want" "$line" "${#line}" $(($# - 1)) "$@"
+}
+
+tests() {
 
 # idstamp: --help and --version only as the first and only argument.
 check '-i -c -d -t --help --version' 1 idstamp ''
@@ -64,6 +87,34 @@ check '' 4 idstamp-inspect -t 5 5109B8788C4A757 -
 check '-z -t --json --at' 2 idstamp-inspect --batch -
 check '-z' 4 idstamp-inspect -t 5 --batch -z
 check '' 3 idstamp-inspect --batch --at ''
+# A --at moment, which bash splits at each ':', is one value.
+check_split '-t --json --at --batch --' "idstamp-inspect --at 2021-10-31T00:30:00 -" \
+  idstamp-inspect --at 2021-10-31T00 : 30 : 00 -
+check_split '-z -t --json --at' "idstamp-inspect --batch --at 2021-10-31T00:30:00.250 " \
+  idstamp-inspect --batch --at 2021-10-31T00 : 30 : 00.250 ''
+check_split '-t --json --at --batch --' "idstamp-inspect --at '2021-10-31 00:30:00' " \
+  idstamp-inspect --at "'2021-10-31 00:30:00'" ''
+check_split '' "idstamp-inspect --at 2021-10-31T00:30:" idstamp-inspect --at 2021-10-31T00 : 30 :
+# A blank after a ':' ends the value, and options may follow.
+check_split '-t --json --at --batch --' "idstamp-inspect --at 2021-10-31T00: -" \
+  idstamp-inspect --at 2021-10-31T00 : -
+check_split '-i -c -d -t' "idstamp -i a:b -" idstamp -i a : b -
+}
+
+pass="alone"
+tests
+if [[ -r $bash_completion ]]; then
+  # shellcheck source=/dev/null
+  . "$bash_completion"
+  declare -F _get_comp_words_by_ref >/dev/null || {
+    echo "FAIL: $bash_completion has no _get_comp_words_by_ref"
+    failures=$((failures + 1))
+  }
+  pass="with bash-completion"
+  tests
+else
+  echo "completion: $bash_completion not installed, tested alone"
+fi
 
 if ((failures)); then
   echo "completion: $failures failed"

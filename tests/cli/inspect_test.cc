@@ -46,6 +46,7 @@ TEST(ScanInspectArguments, Grammar) {
       {{""}, "", 30, false},
       {{"--", ""}, "", 30, false},
       {{"-t", "99999999999", "T"}, "T", 2147483647, false},
+      {{"-t", "9223372036854775808", "T"}, "T", 2147483647, false},
       {{"--at", now_text, "T"}, "T", 30, false, false, false, now_text},
       {{"-z", "--json", "--batch", "--"}, "", 30, true, true, true},
       // Usage errors.
@@ -73,8 +74,11 @@ TEST(ScanInspectArguments, Grammar) {
     std::string described;
     for (const std::string_view a : c.args) described.append("\"").append(a).append("\" ");
     ASSERT_EQ(s.has_value(), c.token.has_value()) << described;
-    if (!s) {  // only a --at value that names no moment is reported
-      EXPECT_EQ(scanned.bad_moment.value_or(std::string_view()).data(), c.at.data()) << described;
+    EXPECT_EQ(scanned.error == UsageError::none, s.has_value()) << described;
+    if (!s) {  // a --at value that names no moment is the argument at fault
+      if (!c.at.empty()) {
+        EXPECT_EQ(scanned.argument.data(), c.at.data()) << described;
+      }
       continue;
     }
     EXPECT_EQ(s->token, *c.token) << described;
@@ -131,16 +135,44 @@ TEST(RunInspect, Plain) {
   EXPECT_NE(ahead.out.view().find("verdict   ahead\n"), std::string::npos);
   EXPECT_EQ(ahead.status, 1);
 
-  // The stamp names a moment in the clock's own cycle of the year stamp...
-  const InspectOutput old = inspect(Args{"-t", "2147483647", *crypt_id("A", 0)});
-  EXPECT_NE(old.out.view().find("stamp     0, 2021-10-26 06:16:43.776 local time"),
-            std::string::npos)
-      << old.out.view();
-  // ... which for a stamp no issuer writes may lie outside this year.
-  const std::string forged = reference::scrambled("003ABC-100000");
-  const InspectOutput early = inspect(Args{"--at", "2021-01-01 00:00:01", forged});  // stamp 1000
-  EXPECT_NE(early.out.view().find("stamp     -100000, not within this year\n"), std::string::npos)
-      << early.out.view();
+  // Ages zero-padded to three digits of milliseconds, at powers of ten.
+  const struct {
+    std::int64_t age_ms;
+    std::string_view text;
+  } ages[] = {
+      {10'010, "10.010 s"},        {100, "0.100 s"}, {99, "0.099 s"}, {9, "0.009 s"},
+      {600'000, "10 min 0.000 s"},
+  };
+  for (const auto& a : ages) {
+    const std::string token = *crypt_id("A", static_cast<std::uint32_t>(now_stamp - a.age_ms));
+    const InspectOutput out = inspect(Args{token});
+    EXPECT_NE(out.out.view().find("age       " + std::string(a.text) + "\n"), std::string::npos)
+        << out.out.view();
+  }
+
+  // The stamp names a moment in the clock's own cycle of the year stamp,
+  // which for a stamp no issuer writes may lie outside this year: at the
+  // year's first millisecond and its last, in a common year and a leap one.
+  const struct {
+    std::string_view at;  // 00:00:01 is year stamp 1000
+    std::string stamp;
+    std::string_view issued;
+  } stamps[] = {
+      {now_text, "0", "2021-10-26 06:16:43.776 local time"},
+      {"2021-01-01 00:00:01", "0", "2021-01-01 00:00:00.000 local time"},
+      {"2021-01-01 00:00:01", "-2", "not within this year"},
+      {"2021-01-01 00:00:01", "31535999999", "2021-12-31 23:59:59.999 local time"},
+      {"2021-01-01 00:00:01", "31536000000", "not within this year"},
+      {"2024-01-01 00:00:01", "31622399999", "2024-12-31 23:59:59.999 local time"},
+      {"2024-01-01 00:00:01", "31622400000", "not within this year"},
+  };
+  for (const auto& s : stamps) {
+    const std::string token = reference::scrambled("003ABC" + s.stamp);
+    const InspectOutput out = inspect(Args{"--at", s.at, token});
+    EXPECT_NE(out.out.view().find("stamp     " + s.stamp + ", " + std::string(s.issued) + "\n"),
+              std::string::npos)
+        << out.out.view();
+  }
 }
 
 TEST(RunInspect, Malformed) {
@@ -186,19 +218,41 @@ TEST(RunInspect, Json) {
             "\n");
 }
 
+// A usage error names what is wrong, and the argument or value at fault,
+// escaped and cut after 64 bytes, before the usage.
 TEST(RunInspect, UsageHelpVersion) {
-  for (const Args& args : {Args{}, Args{"-x", "T"}, Args{"-t", "0", "T"}, Args{"T", "U"}}) {
-    const InspectOutput out = inspect(args);
+  const std::string x63(63, 'x');
+  const std::string tab64 = "\t" + x63;
+  const std::string tab65 = tab64 + "y";
+  const char* const moment =
+      " is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999";
+  const struct {
+    Args args;
+    std::string message;
+  } cases[] = {
+      {{}, "no token given"},
+      {{"-x", "T"}, "unknown option '-x' (-- comes before a token that begins with '-')"},
+      {{"--bogus"}, "unknown option '--bogus' (-- comes before a token that begins with '-')"},
+      {{"-t", "0", "T"}, "-t '0' is not a positive number of minutes"},
+      {{"-t", "abc", "T"}, "-t 'abc' is not a positive number of minutes"},
+      {{"T", "-t"}, "unexpected argument '-t' after the token"},
+      {{"-t"}, "-t needs a value"},
+      {{"--json", "--at"}, "--at needs a value"},
+      {{"T", "U"}, "unexpected argument 'U' after the token"},
+      {{"-z", "T"}, "-z needs --batch"},
+      {{"--batch", "--", "T"},
+       "unexpected argument 'T': --batch reads the tokens from standard input"},
+      {{"--at", "2021-02-29 10:00:00", "T"}, "--at '2021-02-29 10:00:00'"s + moment},
+      {{"--at", tab64, "T"}, "--at '\\x09" + x63 + "'" + moment},
+      {{"--at", tab65, "T"}, "--at '\\x09" + x63 + "...'" + moment},
+  };
+  for (const auto& c : cases) {
+    const InspectOutput out = inspect(c.args);
     EXPECT_EQ(out.out.view(), "");
-    EXPECT_EQ(out.err.view(), inspect_usage_text);
+    EXPECT_EQ(out.err.view(),
+              "idstamp-inspect: " + c.message + "\n" + std::string(inspect_usage_text));
     EXPECT_EQ(out.status, 2);
   }
-  // A --at value that names no moment is named, escaped and cut short.
-  const std::string bad = "\t" + std::string(100, 'x');
-  EXPECT_EQ(inspect(Args{"--at", bad, "T"}).err.view(),
-            "idstamp-inspect: --at '\\x09" + bad.substr(1, 63) +
-                "...' is not a local date-time YYYY-MM-DD HH:MM:SS[.mmm] in years 1 to 9999\n" +
-                std::string(inspect_usage_text));
   const InspectOutput help = inspect(Args{"--help"});
   EXPECT_EQ(help.out.view().substr(0, inspect_usage_text.size()), inspect_usage_text);
   for (const char* option :
@@ -243,8 +297,10 @@ TEST(ReadMoment, ReadsExactlyTheMomentsThatExist) {
   // 24 * 60 minutes with two seconds and two milliseconds each.
   EXPECT_EQ(read, 5u * 365 + 4 * 366 + 24 * 60 * 2 * 2);
   // Anything but the two forms.
+  // A ':' is the byte after '9'.
   for (const char* text : {"2021-10-31 00:30:00.5", "2021-10-31 00:30:00x", "2021-10-31t00:30:00",
-                           " 2021-10-31 00:30:00", "+021-10-31 00:30:00", "2021/10/31 00:30:00"})
+                           " 2021-10-31 00:30:00", "+021-10-31 00:30:00", "2021/10/31 00:30:00",
+                           "2021-10-31 00:30:0:", "2021-10-31 00:30:00.00:"})
     EXPECT_EQ(read_moment(text), std::nullopt) << text;
 }
 
@@ -285,7 +341,8 @@ class TestStreams final : public BatchStreams {
 // "line" first, at --at or with the clock read once for each line that
 // parses, whatever pieces the input comes in: fresh, expired, ahead and
 // malformed tokens, an empty line, CRLF, a line that outgrows the buffer (a
-// stamp padded with zeros still reads), and a last line without its LF.
+// stamp padded with zeros still reads), and a last line without its LF, with
+// or without a CR.
 TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   const std::string tokens[] = {
       "",
@@ -305,14 +362,17 @@ TEST(RunBatch, GivesEachLineTheSingleTokenReport) {
   }
   InspectSettings settings;
   settings.json = true;
+  const std::string inputs[] = {input, input + "\r"};
   for (const bool at : {false, true}) {
     if (at) settings.at = read_moment(now_text);
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, input.size()}) {
-      TestStreams streams(input, piece);
-      clock_reads = 0;
-      EXPECT_EQ(run_batch(settings, test_clock, streams), 0);
-      EXPECT_EQ(streams.output, want) << at << piece;
-      EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece;
+    for (const std::string& in : inputs) {
+      for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, in.size()}) {
+        TestStreams streams(in, piece);
+        clock_reads = 0;
+        EXPECT_EQ(run_batch(settings, test_clock, streams), BatchEnd::done);
+        EXPECT_EQ(streams.output, want) << at << piece << in.size();
+        EXPECT_EQ(clock_reads, at ? 0 : 5) << at << piece << in.size();
+      }
     }
   }
 }
@@ -331,8 +391,8 @@ TEST(RunBatch, TabSeparatedLines) {
       "1\texpired\t61001\ttab\\x09and \\\\\n2\tmalformed: too short\t\t\n3\tahead\t-60000\tA\n");
 }
 
-// A failed read or write ends the batch with status 1: the results written
-// are whole, and nothing is written after a failure.
+// A failed read or write ends the batch with status 1 and a line that says
+// which: the results written are whole, and nothing is written after it.
 TEST(RunBatch, FailuresEndIt) {
   const std::string token = *crypt_id("ABC", now_stamp - 5);
   std::string input;
@@ -340,12 +400,14 @@ TEST(RunBatch, FailuresEndIt) {
   InspectSettings settings;
   settings.json = true;
   TestStreams whole(input, 100);
-  ASSERT_EQ(run_batch(settings, test_clock, whole), 0);
+  ASSERT_EQ(run_batch(settings, test_clock, whole), BatchEnd::done);
   for (const bool writing : {false, true}) {
     for (int fail_at = 0; fail_at < 4; ++fail_at) {
       TestStreams streams(input, writing ? input.size() : 100);
       (writing ? streams.writes_left : streams.reads_left) = fail_at;
-      EXPECT_EQ(run_batch(settings, test_clock, streams), 1) << writing << fail_at;
+      const InspectOutput out = run_inspect(Args{"--batch", "--json"}, test_clock, streams);
+      EXPECT_EQ(out.status, 1) << writing << fail_at;
+      EXPECT_EQ(out.err.view(), writing ? write_failed_text : read_failed_text);
       EXPECT_EQ(whole.output.substr(0, streams.output.size()), streams.output);
       EXPECT_TRUE(streams.output.empty() || streams.output.back() == '\n');
     }

@@ -182,6 +182,8 @@ TEST(ReadToken, LenientNumbers) {
       {"003ABC-5", "ABC", -5},
       {"0010123", "0", 123},
       {"001A99999999999999999999", "A", i64_max},
+      {"003ABC9223372036854775808", "ABC", i64_max},  // 19 digits past 2^63 - 1
+      {"003ABC9999999999999999999", "ABC", i64_max},
       {"003ABC" + std::string(1000, ' ') + "-" + std::string(1000, '0') + "42", "ABC", -42},
   };
   for (const auto& c : cases)
