@@ -13,8 +13,9 @@
 //
 // Prints what it compared and exits 1 on the first kind of disagreement.
 import { spawnSync } from "node:child_process";
-import { existsSync, readdirSync } from "node:fs";
+import { existsSync } from "node:fs";
 import { cryptId, inspectToken } from "../index.js";
+import { findFaketime, frozenEnv } from "./faketime.mjs";
 import { forge } from "./forge.mjs";
 
 const [inspect, ...options] = process.argv.slice(2);
@@ -223,25 +224,11 @@ if (missing.length > 0) fail(`the generated tokens gave no ${missing.join(", ")}
 // ---------------------------------------------------------------------------
 // The clock, frozen by libfaketime for both sides
 
-function findFaketime() {
-  for (const dir of ["/usr/lib", "/usr/lib64"]) {
-    for (const sub of existsSync(dir) ? readdirSync(dir) : []) {
-      const path = `${dir}/${sub}/faketime/libfaketime.so.1`;
-      if (existsSync(path)) return path;
-    }
-  }
-  return null;
-}
-
 const faketime = findFaketime();
 if (faketime === null) fail("the clock: libfaketime is not installed");
-function frozen(tz, ms) {
-  const at = `${Math.floor(ms / 1000)}.${String(ms % 1000).padStart(3, "0")}`;
-  return { ...process.env, TZ: tz, LD_PRELOAD: faketime, FAKETIME_FMT: "%s", FAKETIME: at };
-}
 const moduleUrl = new URL("../index.js", import.meta.url).href;
 function stampsAt(tz, ms) {
-  const env = frozen(tz, ms);
+  const env = frozenEnv(faketime, tz, ms);
   const js = spawnSync(
     process.execPath,
     ["--input-type=module", "-e", `import { yearStamp } from ${JSON.stringify(moduleUrl)}; console.log(yearStamp());`],

@@ -10,12 +10,14 @@
 // that pasting, the keyboard and issuing work; how fast a paste of 100,000
 // lines shows and typing answers; and that no request leaves the page.
 import { spawnSync } from "node:child_process";
-import { existsSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { existsSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { pathToFileURL } from "node:url";
 import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
+import { findFaketime, frozenEnv } from "../../js/tools/faketime.mjs";
+import { loadVectors } from "../../js/tools/vectors.mjs";
 import { buildPage } from "../build.mjs";
 import { launch } from "./cdp.mjs";
 
@@ -170,7 +172,7 @@ check("every control has a label", unlabelled.length === 0, unlabelled.join(", "
 // ---------------------------------------------------------------------------
 // The vectors, each as a link's question.
 
-const vectors = JSON.parse(readFileSync(new URL("../../docs/token-vectors.json", import.meta.url), "utf8"));
+const vectors = loadVectors();
 {
   const hashes = vectors.check.map((v, i) =>
     `token=${percent(Buffer.from(v.token_hex, "hex"))}&lifetime=${v.lifetime}&at=${wallOfStamp(v.now)}&zone=UTC&n=${i}`);
@@ -248,15 +250,6 @@ const batches = [
 
 // "Now" in a zone: the page's stamp against the library's clock, frozen by
 // libfaketime at the same instants under TZ.
-function findFaketime() {
-  for (const dir of ["/usr/lib", "/usr/lib64"]) {
-    for (const sub of existsSync(dir) ? readdirSync(dir) : []) {
-      const path = `${dir}/${sub}/faketime/libfaketime.so.1`;
-      if (existsSync(path)) return path;
-    }
-  }
-  return null;
-}
 {
   const faketime = findFaketime();
   const instants = ["2024-03-10T06:59:59.999Z", "2024-03-10T07:00:00Z", "2024-11-03T05:59:59.999Z", "2024-11-03T06:00:00.000Z",
@@ -269,7 +262,7 @@ function findFaketime() {
       document.getElementById("tokens").dispatchEvent(new Event("input")); })()`);
     for (const zone of ["UTC", "America/New_York", "Australia/Lord_Howe"]) {
       for (const ms of instants) {
-        const env = { ...process.env, TZ: zone, LD_PRELOAD: faketime, FAKETIME_FMT: "%s", FAKETIME: `${Math.floor(ms / 1000)}.${pad(ms % 1000, 3)}` };
+        const env = frozenEnv(faketime, zone, ms);
         const c = /"now": (\d+)/.exec(spawnSync(inspect, ["--json", "5109B8788C4A757"], { env }).stdout.toString())?.[1];
         const page = await browser.evaluate(`(() => {
           Date.now = () => ${ms};
