@@ -218,6 +218,7 @@ PyObject* decrypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
   std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
   if (!check_args("decrypt_id", args, nargs, kwnames, token, lifetime, now)) return nullptr;
+  if (lifetime <= 0) Py_RETURN_NONE;  // nothing is fresh: no need for the clock
   idstamp_report report;
   if (check(token.view(), lifetime, now, report) != IDSTAMP_FRESH) Py_RETURN_NONE;
   return bytes_of({report.id, report.id_length});
