@@ -4,6 +4,7 @@
 # results written while the input waits.
 #
 # usage: batch.sh IDSTAMP LIBFAKETIME
+# shellcheck source=tests/cli/e2e_lib.sh
 . "$(dirname "$0")/e2e_lib.sh"
 
 inspect=$(dirname "$bin")/idstamp-inspect

@@ -5,18 +5,22 @@
 # Exits 77 (skipped) when libfaketime is not installed. IDSTAMP_WRAPPER, when
 # set, is a command line that every run goes through (valgrind, say); it
 # passes LD_PRELOAD on to the tool.
+# shellcheck shell=sh source=tests/support/check_lib.sh
 . "$(dirname "$0")/../support/check_lib.sh"
 bin=$1
 libfaketime=${2:-}
+# shellcheck disable=SC2034 # version, usage, nl and minute serve the scripts that source this
 version=${IDSTAMP_VERSION:-}
 wrap=${IDSTAMP_WRAPPER:-}
 [ -n "$libfaketime" ] && [ -f "$libfaketime" ] || { echo "libfaketime not found: skipped"; exit 77; }
 
+# shellcheck disable=SC2034
 usage='Usage:
 -i id -c crypt -d decrypt -t encrypted id lifetime in minutes (default 30)
 '
 nl='
 '
+# shellcheck disable=SC2034
 minute=60000
 
 # at ZONE EPOCH_MS ARGS...: runs the tool with the clock frozen at EPOCH_MS

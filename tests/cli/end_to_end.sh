@@ -4,6 +4,7 @@
 #
 # usage: IDSTAMP_DIGIT_MAP=MAP end_to_end.sh IDSTAMP LIBFAKETIME
 # where MAP is the build's digit map, for forging tokens no issuer writes.
+# shellcheck source=tests/cli/e2e_lib.sh
 . "$(dirname "$0")/e2e_lib.sh"
 [ -n "${IDSTAMP_DIGIT_MAP:-}" ] || fatal "IDSTAMP_DIGIT_MAP: the build's digit map is not given"
 

@@ -10,6 +10,7 @@
 # back to UTC without a word when it cannot.
 #
 # usage: out_of_memory.sh IDSTAMP C_PROGRAM FAILING_MALLOC
+# shellcheck source=tests/support/check_lib.sh
 . "$(dirname "$0")/../support/check_lib.sh"
 bin=$1
 inspect=$(dirname "$bin")/idstamp-inspect

@@ -3,6 +3,7 @@
 # and with odd offsets, at exact epoch milliseconds.
 #
 # usage: time_zones.sh IDSTAMP LIBFAKETIME
+# shellcheck source=tests/cli/e2e_lib.sh
 . "$(dirname "$0")/e2e_lib.sh"
 
 # Clock going back: issued in the hour before the change, a token is refused

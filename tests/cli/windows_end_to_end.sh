@@ -3,6 +3,7 @@
 # bytes, with CRLF line ends, a token issued there that checks back, and
 # idstamp-inspect's verdict on it.
 #   windows_end_to_end.sh EMULATOR IDSTAMP_EXE INSPECT_EXE
+# shellcheck source=tests/support/check_lib.sh
 . "$(dirname "$0")/../support/check_lib.sh"
 emulator=$1
 exe=$2

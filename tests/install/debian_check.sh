@@ -11,6 +11,7 @@
 #   tests/install/debian_check.sh
 set -e
 src=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tests/support/check_lib.sh
 . "$src/tests/support/check_lib.sh"
 packages="idstamp libidstamp1 libidstamp-dev python3-idstamp"
 
@@ -62,9 +63,11 @@ for name in idstamp idstamp-inspect; do
     || fatal "no completion for $name"
 done
 
+# shellcheck disable=SC2046 # pkg-config's flags are separate words
 cc -std=c99 -Wall -Werror "$src/examples/c/main.c" -o "$work/c_consumer" \
   $(pkg-config --cflags --libs idstamp)
 "$work/c_consumer" "id from C" || fatal "the C program against the packages"
+# shellcheck disable=SC2046
 cc -std=c99 -Wall -Werror "$src/examples/c/main.c" -o "$work/c_static" \
   $(pkg-config --cflags --libs idstamp-static)
 "$work/c_static" "id from C" || fatal "the C program through idstamp-static.pc"

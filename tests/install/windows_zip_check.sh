@@ -13,6 +13,7 @@ if [ $# -lt 2 ] || [ $# -gt 3 ] || [ ! -f "$1/CMakeCache.txt" ]; then
   exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/support/check_lib.sh
 . "$here/../support/check_lib.sh"
 build=$(cd "$1" && pwd)
 width=$2
@@ -120,7 +121,7 @@ objdump=${OBJDUMP:-$triplet-objdump}
 for exe in idstamp.exe idstamp-inspect.exe; do
   [ "$(head -c 2 "$dir/$exe" 2>/dev/null)" = MZ ] || { fail "$exe is not a Windows program"; continue; }
   "$objdump" -p "$dir/$exe" >"$work/headers" || { fail "$objdump on $exe"; continue; }
-  grep -q "^Magic[[:space:]]*$magic[[:space:]]" "$work/headers" \
+  grep -q "^Magic[[:space:]]*${magic}[[:space:]]" "$work/headers" \
     || fail "$exe is not a $width-bit program: $(grep '^Magic' "$work/headers")"
   grep -q '^Subsystem.*(Windows CUI)' "$work/headers" || fail "$exe is not a console program"
   dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" | tr A-Z a-z | sort -u | tr '\n' ' ')

@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # What the shell checks share; sourced, in POSIX sh (CTest runs them with
 # sh). Gives a work folder $work removed on exit, fail() to count a failure
 # and go on, fatal() to stop at one, and finish() to report the count and
