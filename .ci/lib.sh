@@ -103,3 +103,14 @@ unpack_node18() {
   for deb in "$debs"/*.deb; do dpkg -x "$deb" "$1"; done
   rm -rf "$debs"
 }
+
+# need_corpus INSPECT: exports IDSTAMP_CORPUS, the conformance corpus every
+# implementation is held to, written from INSPECT by tools/corpus.py unless
+# IDSTAMP_CORPUS already names one (.ci/run writes it once for all).
+need_corpus() {
+  if [ -z "${IDSTAMP_CORPUS:-}" ] || [ ! -f "$IDSTAMP_CORPUS/tokens.tsv" ]; then
+    IDSTAMP_CORPUS=${IDSTAMP_CORPUS:-$(mktemp -d)}
+    python3 tools/corpus.py "$1" "$IDSTAMP_CORPUS"
+  fi
+  export IDSTAMP_CORPUS
+}
