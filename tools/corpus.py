@@ -3,16 +3,10 @@
 
     python3 tools/corpus.py INSPECT OUTDIR [--count N] [--seed S]
 
-INSPECT is an idstamp-inspect program. OUTDIR gets two tab-separated files:
-
-- tokens.tsv: token_hex lifetime now verdict reason id_hex stamp age_ms.
-  This script only chooses the tokens; every answer is what
-  `idstamp-inspect --batch --json --at MOMENT` says of them.
-- year_stamps.tsv: zone instant_ms stamp, the year stamp the program's clock
-  gives at that instant (ms since the Unix epoch) in that zone, with the
-  clock frozen by libfaketime.
-
-The same arguments give the same bytes. Standard library only.
+OUTDIR gets tokens.tsv, whose answers are all what INSPECT (idstamp-inspect)
+says with `--batch --json --at MOMENT`, and year_stamps.tsv: the year stamp
+INSPECT's clock gives at an instant (ms since the Unix epoch) in a zone, with
+the clock frozen by libfaketime. The same arguments give the same bytes.
 """
 
 import argparse
@@ -26,11 +20,11 @@ import zoneinfo
 from pathlib import Path
 import random
 
+SOURCE = Path(__file__).resolve().parent.parent / "src/token"
 FAKETIME_LIB = os.environ.get("FAKETIME_LIB", "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1")
 ZONES = ("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
          "Pacific/Chatham", "Asia/Kolkata")
 YEARS = (2026, 2027)
-VERDICTS = ("fresh", "expired", "ahead", "malformed")
 # Checker clock readings: New Year, the 2^32 ms wraps of the stamp, ordinary days.
 MOMENTS = ("2026-01-01 00:00:00.000", "2026-01-01 00:00:59.999", "2025-12-31 23:59:59.999",
            "2024-12-31 23:59:59.999", "2026-02-19 17:02:47.295", "2026-02-19 17:02:47.296",
@@ -50,12 +44,9 @@ def fail(message):
 
 def reasons_in_source():
     """Every reason the C++ checks can give for a malformed token."""
-    found = []
-    for path in sorted((Path(__file__).resolve().parent.parent / "src/token").glob("*.cc")):
-        for reason in re.findall(r'malformed\(\w+, "([^"]+)"\)', path.read_text()):
-            if reason not in found:
-                found.append(reason)
-    return found or fail("found no malformed reasons in src/token")
+    source = "".join(p.read_text() for p in sorted(SOURCE.glob("*.cc")))
+    found = re.findall(r'malformed\(\w+, "([^"]+)"\)', source)
+    return list(dict.fromkeys(found)) or fail(f"found no malformed reasons in {SOURCE}")
 
 
 def run_batch(inspect, tokens, lifetime, moment, zero_ends):
@@ -65,11 +56,10 @@ def run_batch(inspect, tokens, lifetime, moment, zero_ends):
     run = subprocess.run(cmd + ["-z"] * zero_ends, input=b"".join(t + end for t in tokens),
                          capture_output=True, env=dict(os.environ, TZ="UTC"), check=False)
     results = [json.loads(line) for line in run.stdout.splitlines()]
-    if run.returncode != 0 or [r["line"] for r in results] != list(range(1, len(tokens) + 1)):
-        fail(f"{' '.join(cmd)} gave status {run.returncode}, {len(results)} of "
-             f"{len(tokens)} results: {run.stderr.decode(errors='replace')}")
-    if any(r["lifetime"] != lifetime for r in results):
-        fail(f"{' '.join(cmd)} reported another lifetime")
+    if run.returncode != 0 or [(r["line"], r["lifetime"]) for r in results] != [
+            (line, lifetime) for line in range(1, len(tokens) + 1)]:
+        fail(f"{' '.join(cmd)} gave status {run.returncode} and {len(results)} results for "
+             f"{len(tokens)} tokens: {run.stderr.decode(errors='replace')}")
     return results
 
 
@@ -84,10 +74,7 @@ def scramble(plain, encode):
 
 def learn(inspect):
     """The build's digit map and each moment's year stamp, as the program reads them.
-
-    Sent without digit mapping, "  c" + c*12 reads as a length field D(c)
-    followed by an id of D(c) bytes D(c), D being the decoding map.
-    """
+    Unmapped, "  c" + c*12 reads as the length D(c) and an id of D(c) bytes D(c)."""
     probes = [b"  " + bytes([c]) * 13 for c in b"0123456789"]
     decode, nows = {}, {}
     for moment in MOMENTS:
@@ -105,22 +92,15 @@ def plain(ident, stamp_text):
     return b"%03d" % len(ident) + ident + stamp_text
 
 
-def random_id(rng, size):
-    return bytes(rng.choices(range(1, 256), k=size))
-
-
 def hostile_stamp(rng):
-    choice = rng.randrange(6)
-    if choice == 0:
-        return rng.choice(SIGNED).encode() + str(rng.choice(HUGE) + rng.randrange(-2, 3)).encode()
-    if choice == 1:
-        return str(rng.randrange(10**18, 10**20)).encode()
-    if choice == 2:
-        return b"0" * rng.randrange(1, 1100) + rng.choice([b"", b"1", b"12x", b"5 ", b"\x00"])
-    if choice == 3:
-        return rng.choice([b"", b"-1", b"-0", b"+-5", b"--5", b"1e5", b"12\x003", b" ", b"0x10",
-                           b"-18446744073709551617", b"\r5", b"5\n", b"9" * 25])
-    return rng.choice(SIGNED).encode() + str(rng.randrange(2**32)).encode()
+    sign = rng.choice(SIGNED).encode()
+    return rng.choice([
+        sign + str(rng.choice(HUGE) + rng.randrange(-2, 3)).encode(),  # near 2^32, 2^63, 2^64
+        str(rng.randrange(10**18, 10**20)).encode(),  # 19 and 20 digits
+        b"0" * rng.randrange(1, 1100) + rng.choice([b"", b"1", b"12x", b"5 ", b"\x00"]),
+        rng.choice([b"", b"-1", b"-0", b"+-5", b"--5", b"1e5", b"12\x003", b" ", b"0x10",
+                    b"-18446744073709551617", b"\r5", b"5\n", b"9" * 25]),
+        sign + str(rng.randrange(2**32)).encode()])
 
 
 def modes(token):
@@ -133,14 +113,14 @@ def make_tokens(rng, encode, nows, count):
     all_bytes = bytes(range(1, 256))
     chosen = [b"", b"0", b"01", plain(b"A", b"0"), plain(b"\x00", b"5"), plain(all_bytes, b"7"),
               plain(b"x" * 999, b"1"), plain(b"y" * 1000, b"1"), plain(b"line\nbreak", b"1"),
-              plain(b"cr\r", b"1"), plain(b"nul\x00and\n", b"1"), b"004abc12"]
-    out = [(MOMENTS[0], 30, scramble(p, encode)) for p in chosen]
-    out = [t for t in out if modes(t[2])]
+              plain(b"A", b"5\r"), plain(b"nul\x00and\n", b"1"), b"004abc12"]
+    out = [(MOMENTS[0], 30, t) for t in (scramble(p, encode) for p in chosen) if modes(t)]
     lifetimes = LIFETIMES + tuple(rng.randrange(3, 2**31) for _ in range(4))
     sizes = (1, 2, 3, 5, 8, 11, 12, 40, 200, 999)
     while len(out) < count:
         moment, lifetime = rng.choice(MOMENTS), rng.choice(lifetimes)
-        ident = all_bytes if rng.random() < 0.02 else random_id(rng, rng.choice(sizes))
+        ident = bytes(rng.choices(range(1, 256), k=rng.choice(sizes)))
+        ident = all_bytes if rng.random() < 0.02 else ident
         kind = rng.randrange(10)
         if kind < 6:  # a well-formed token, aged around the lifetime's edges
             span = lifetime * 60_000
@@ -171,19 +151,17 @@ def token_rows(inspect, encode, nows, count, seed):
         groups.setdefault((moment, lifetime, rng.choice(modes(token))), []).append(i)
     answers = {}
     for (moment, lifetime, zero_ends), indices in groups.items():
-        results = run_batch(inspect, [tokens[i][2] for i in indices], lifetime, moment, zero_ends)
-        answers.update(zip(indices, results))
+        answers.update(zip(indices, run_batch(inspect, [tokens[i][2] for i in indices],
+                                              lifetime, moment, zero_ends)))
     rows = []
-    for i in sorted(answers):
-        moment, lifetime, token = tokens[i]
-        r = answers[i]
+    for (moment, lifetime, token), r in zip(tokens, (answers[i] for i in range(len(tokens)))):
         if r["now"] not in (None, nows[moment]):
             fail(f"{moment} read as two stamps, {nows[moment]} and {r['now']}")
         fields = [token.hex(), lifetime, nows[moment], r["verdict"], r["reason"] or "",
                   r["id_hex"], r["stamp"], r["age_ms"]]
         rows.append(["" if f is None else str(f) for f in fields])
     seen = {row[3] for row in rows} | {row[4] for row in rows}
-    missing = [v for v in VERDICTS + tuple(reasons_in_source()) if v not in seen]
+    missing = [v for v in ["fresh", "expired", "ahead", "malformed"] + reasons_in_source() if v not in seen]
     if missing:
         fail(f"the corpus lacks {missing}; raise --count or change --seed")
     return rows
@@ -195,7 +173,6 @@ def frozen_now(inspect, zone, instant_ms, token):
     # Half a millisecond in, so no rounding of the fraction can cross into the next one.
     env = dict(os.environ, TZ=zone, LD_PRELOAD=FAKETIME_LIB, FAKETIME_FMT="%s",
                FAKETIME=f"{seconds}.{ms:03d}5")
-    env.pop("FAKETIME_DONT_FAKE_MONOTONIC", None)
     run = subprocess.run([inspect, "--json", "--", token], capture_output=True, env=env, check=False)
     try:
         return json.loads(run.stdout)["now"]
@@ -208,9 +185,8 @@ def zone_instants(zone, rng):
     tz = zoneinfo.ZoneInfo(zone)
     offset = lambda s: dt.datetime.fromtimestamp(s, tz).utcoffset()
     edges = [int(dt.datetime(y, 1, 1, tzinfo=tz).timestamp()) for y in YEARS + (YEARS[-1] + 1,)]
-    start = int(dt.datetime(YEARS[0], 1, 1, tzinfo=dt.timezone.utc).timestamp()) - 86_400
-    end = int(dt.datetime(YEARS[-1] + 1, 1, 1, tzinfo=dt.timezone.utc).timestamp()) + 86_400
-    for hour in range(start, end, 3600):
+    start = edges[0] - 86_400
+    for hour in range(start, edges[-1] + 86_400, 3600):
         if offset(hour) != offset(hour + 3600):
             lo, hi = hour, hour + 3600  # offset(lo) is the old one, offset(hi) the new
             while hi - lo > 1:
@@ -222,28 +198,25 @@ def zone_instants(zone, rng):
     for y in YEARS:
         wrap = dt.datetime(y, 2, 19, 17, 2, 47, 296_000, tzinfo=tz).timestamp()
         instants |= {round(wrap * 1000) - 1, round(wrap * 1000)}
-    instants |= {start * 1000 + rng.randrange(2 * 365 * 86_400_000) for _ in range(4)}
+    instants |= {start * 1000 + rng.randrange(2 * 365 * 86_400_000) | 1 for _ in range(4)}
     return sorted(instants)
 
 
 def year_stamp_rows(inspect, encode, seed):
-    if not os.path.exists(FAKETIME_LIB):
-        fail(f"{FAKETIME_LIB} is missing (libfaketime); set FAKETIME_LIB")
     rng = random.Random(seed)
     token = scramble(plain(b"A", b"0"), encode)
     rows = [[zone, str(ms), str(frozen_now(inspect, zone, ms, token))]
             for zone in ZONES for ms in zone_instants(zone, rng)]
-    # A clock that was not frozen would read differently each time, and the
-    # same for every instant that a frozen one tells apart.
+    # A clock not frozen reads differently each time, and alike at different instants.
     again = frozen_now(inspect, rows[0][0], int(rows[0][1]), token)
     if str(again) != rows[0][2] or len({r[2] for r in rows}) < len(rows) // 2:
-        fail("libfaketime did not freeze the program's clock")
+        fail(f"{FAKETIME_LIB} (libfaketime; or set FAKETIME_LIB) did not freeze the clock")
     return rows
 
 
 def write_tsv(path, header, rows):
     with open(path, "w", encoding="ascii", newline="\n") as f:
-        f.write("\t".join(header) + "\n")
+        f.write(header.replace(" ", "\t") + "\n")
         f.writelines("\t".join(row) + "\n" for row in rows)
 
 
@@ -254,13 +227,11 @@ def main():
     parser.add_argument("--count", type=int, default=20_000, help="token rows (default 20000)")
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
-    inspect = os.path.abspath(args.inspect)
     os.makedirs(args.outdir, exist_ok=True)
-    encode, nows = learn(inspect)
-    write_tsv(os.path.join(args.outdir, "tokens.tsv"),
-              "token_hex lifetime now verdict reason id_hex stamp age_ms".split(),
-              token_rows(inspect, encode, nows, args.count, args.seed))
-    write_tsv(os.path.join(args.outdir, "year_stamps.tsv"), "zone instant_ms stamp".split(),
+    inspect, encode, nows = args.inspect, *learn(args.inspect)
+    write_tsv(os.path.join(args.outdir, "tokens.tsv"), "token_hex lifetime now verdict reason "
+              "id_hex stamp age_ms", token_rows(inspect, encode, nows, args.count, args.seed))
+    write_tsv(os.path.join(args.outdir, "year_stamps.tsv"), "zone instant_ms stamp",
               year_stamp_rows(inspect, encode, args.seed))
 
 
