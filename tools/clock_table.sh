@@ -41,7 +41,7 @@ compare() {
   stamp=$("${cmd[@]}" 2>"$err") || status=$?
   after=$(inspect_now)
   if [ "$status" -ne 0 ]; then
-    shown="refused: $(tr '\n' ' ' <"$err" | cut -c1-60)"
+    shown="refused: $({ grep -m1 TZ "$err" || head -n1 "$err"; } | cut -c1-60)"
     grep -q TZ "$err" && verdict=agree
   else
     shown=$stamp
