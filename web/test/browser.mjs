@@ -241,7 +241,7 @@ const vectors = loadVectors();
     box.dispatchEvent(new Event("input"));
     return document.getElementById("now").textContent;
   })`);
-  const wrong = rows.filter((r, i) => got[i] !== r.stamp).map((r, i) => `${Object.values(r).join("\t")}: page ${got[i]}`);
+  const wrong = rows.map((r, i) => (got[i] === r.stamp ? "" : `${Object.values(r).join("\t")}: page ${got[i]}`)).filter(Boolean);
   check(`"now" in a zone gives the corpus's year stamp at its ${rows.length} instants`,
     wrong.length === 0 && rows.length >= 50, wrong.slice(0, 3).join("; "));
 }
