@@ -68,12 +68,16 @@ same_version() {
 }
 
 # unpack_node18 DIR: Debian 12's own Node.js 18 (nodejs and libnode108),
-# unpacked into DIR rather than installed over the machine's nodejs.
+# unpacked into DIR rather than installed over the machine's nodejs, with
+# the libraries libnode108 depends on installed (node-acorn among them: it
+# reads some built-in modules from fixed paths under /usr/share/nodejs).
 unpack_node18() {
   local version debs deb
   version=$(apt-cache madison libnode108 | awk '$3 ~ /^18\./ {print $3; exit}')
   debs=$(mktemp -d)
   (cd "$debs" && apt-get download -qq "nodejs=$version" "libnode108=$version" 2>/dev/null)
+  # shellcheck disable=SC2046 # one word a package
+  need_packages $(dpkg-deb -f "$debs"/libnode108_*.deb Depends | tr ',' '\n' | sed 's/[(|].*//; s/ //g')
   for deb in "$debs"/*.deb; do dpkg -x "$deb" "$1"; done
   rm -rf "$debs"
 }
