@@ -307,7 +307,7 @@ func stampDigits(s uint32) int {
 // nil for a refused token. An error means the clock cannot be read.
 func (c *Codec) DecryptID(token []byte, lifetime int32) ([]byte, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" || lifetime <= 0 {
 		return nil, nil // refused without reading the clock
@@ -319,26 +319,26 @@ func (c *Codec) DecryptID(token []byte, lifetime int32) ([]byte, error) {
 	if judge(p.stamp, lifetime, now) != Fresh {
 		return nil, nil
 	}
-	return idOf(plain, own, p.length), nil
+	return idOf(plain, p.length), nil
 }
 
 // DecryptIDAt gives the id of a token that is fresh at year stamp now, or
 // nil for a refused token. The error is always nil.
 func (c *Codec) DecryptIDAt(token []byte, lifetime int32, now uint32) ([]byte, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" || judge(p.stamp, lifetime, now) != Fresh {
 		return nil, nil
 	}
-	return idOf(plain, own, p.length), nil
+	return idOf(plain, p.length), nil
 }
 
 // Inspect judges a token by the local clock. An error means the clock
 // cannot be read; a malformed token needs no clock.
 func (c *Codec) Inspect(token []byte, lifetime int32) (Report, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" {
 		return Report{Verdict: Malformed, Reason: p.reason}, nil
@@ -347,49 +347,42 @@ func (c *Codec) Inspect(token []byte, lifetime int32) (Report, error) {
 	if err != nil {
 		return Report{}, err
 	}
-	return p.report(idOf(plain, own, p.length), lifetime, now), nil
+	return p.report(idOf(plain, p.length), lifetime, now), nil
 }
 
-// InspectAt judges a token at year stamp now. It allocates at most once:
-// the id, or for a token longer than 64 bytes the plain token that the id
-// is then part of.
+// InspectAt judges a token at year stamp now. It allocates the id, and for
+// a token longer than 64 bytes the buffer it unscrambles it in.
 func (c *Codec) InspectAt(token []byte, lifetime int32, now uint32) (r Report) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" {
 		r.Verdict, r.Reason = Malformed, p.reason
 		return r
 	}
-	r.ID = idOf(plain, own, p.length)
+	r.ID = idOf(plain, p.length)
 	r.Verdict = judge(p.stamp, lifetime, now)
 	r.Stamp, r.Now, r.AgeMs = p.stamp, now, int64(now)-p.stamp
 	return r
 }
 
-// A token of up to scratchSize bytes is unscrambled on the stack, and its
-// id copied out; a longer one into a buffer of its own, which its id shares.
+// A token of up to scratchSize bytes is unscrambled on the stack, a longer
+// one into a buffer of its own; either way the id is copied out of it, so
+// that a report holds no more than the id's bytes.
 const scratchSize = 64
 
-// buffers gives where to unscramble token: in scratch, or in own.
-func buffers(token []byte, scratch *[scratchSize]byte) (plain, own []byte) {
+// buffer gives where to unscramble token: in scratch, or on the heap.
+func buffer(token []byte, scratch *[scratchSize]byte) []byte {
 	if len(token) <= scratchSize {
-		return scratch[:len(token)], nil
+		return scratch[:len(token)]
 	}
-	own = make([]byte, len(token))
-	return own, own
+	return make([]byte, len(token))
 }
 
-// idOf gives the id of a plain token that reads, apart from the buffer the
-// token was unscrambled in unless that is its own.
-func idOf(plain, own []byte, length int) []byte {
-	end := 3 + length
-	if own != nil {
-		return own[3:end:end]
-	}
-	from := plain[3:end]
-	id := make([]byte, len(from)) // with the copy, the runtime need not clear it first
-	copy(id, from)
+// idOf gives a copy of the id of a plain token that reads.
+func idOf(plain []byte, length int) []byte {
+	id := make([]byte, length) // with the copy, the runtime need not clear it first
+	copy(id, plain[3:3+length])
 	return id
 }
 

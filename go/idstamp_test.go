@@ -3,6 +3,7 @@ package idstamp
 import (
 	"bytes"
 	"errors"
+	"runtime"
 	"strings"
 	"testing"
 	"time"
@@ -155,14 +156,42 @@ func TestTheClockRefusesZonesGoCannotApply(t *testing.T) {
 	}
 }
 
-func TestInspectAtAllocatesOnlyTheID(t *testing.T) {
+func TestReportsHoldOnlyTheID(t *testing.T) {
 	token, _ := CryptIDAt([]byte("user-20489113"), 411196474)
+	long, _ := CryptIDAt(bytes.Repeat([]byte("x"), MaxIDLength), 411196474)
 	for _, c := range []struct {
 		token []byte
 		want  float64
-	}{{token, 1}, {token[:len(token)-3], 0}, {[]byte("55"), 0}} {
+	}{{token, 1}, {token[:len(token)-3], 0}, {[]byte("55"), 0}, {long, 2}} {
 		if got := testing.AllocsPerRun(100, func() { InspectAt(c.token, 30, 411196474) }); got != c.want {
-			t.Errorf("InspectAt(%q): %v allocations, want %v", c.token, got, c.want)
+			t.Errorf("InspectAt(%.20q): %v allocations, want %v", c.token, got, c.want)
+		}
+	}
+	// Past the stack buffer, the id is still a copy of its own, not a slice
+	// of the token-sized buffer that would keep the whole token alive:
+	// reports of 1-byte ids from 1 MiB tokens (a stamp of a million zeros).
+	plain := append([]byte("001x"), bytes.Repeat([]byte("0"), 1<<20)...)
+	plain = append(plain, '5')
+	for i, n := 1, len(plain); i < n-1-i; i += 2 {
+		plain[i], plain[n-1-i] = plain[n-1-i], plain[i]
+	}
+	huge := bytes.Map(func(r rune) rune { return rune(defaultTables.encode[r]) }, plain)
+	var before, after runtime.MemStats
+	runtime.GC()
+	runtime.ReadMemStats(&before)
+	reports := make([]Report, 16)
+	for i := range reports {
+		reports[i] = InspectAt(huge, 30, 5)
+	}
+	huge = nil
+	runtime.GC()
+	runtime.ReadMemStats(&after)
+	if kept := int64(after.HeapAlloc) - int64(before.HeapAlloc); kept > 4<<20 || string(reports[0].ID) != "x" {
+		t.Errorf("16 reports of %q from 1 MiB tokens keep %d bytes", reports[0].ID, kept)
+	}
+	for _, r := range append(reports, InspectAt(token, 30, 411196474), InspectAt(long, 30, 411196474)) {
+		if cap(r.ID) != len(r.ID) {
+			t.Errorf("an id of %d bytes has room for %d", len(r.ID), cap(r.ID))
 		}
 	}
 }
