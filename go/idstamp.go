@@ -12,8 +12,9 @@
 // and forge them.
 //
 // Functions ending in At take the year stamp as a value and never read the
-// clock. The others read the local clock under the zone that TZ names, and
-// fail with an error when Go cannot apply that zone (see YearStamp).
+// clock. The others read the local clock in the zone the C library would
+// apply, from the same zone files, and fail with an error naming TZ where
+// they cannot apply it exactly as the C library does.
 package idstamp
 
 import (
@@ -21,8 +22,6 @@ import (
 	"errors"
 	"fmt"
 	"math/bits"
-	"os"
-	"strings"
 	"time"
 )
 
@@ -557,45 +556,4 @@ func YearStamp(t time.Time) uint32 {
 	hour, minute, second := t.Clock()
 	seconds := int64(t.YearDay()-1)*86400 + int64(hour)*3600 + int64(minute)*60 + int64(second)
 	return uint32(seconds*1000 + int64(t.Nanosecond()/1e6))
-}
-
-// timeNow is the clock; the tests freeze it.
-var timeNow = time.Now
-
-// localStamp gives the year stamp of the local clock, or an error when TZ
-// names a zone Go does not apply as the C library would.
-//
-// Go reads TZ once, and where it cannot load the zone it names (a POSIX rule
-// such as EST5EDT,M3.2.0,M11.1.0, an unknown name, a bare ":") it silently
-// keeps local time as UTC; it also applies right/ zones without their leap
-// seconds, so that its local time runs 27 s ahead of the C library's. Every
-// token issued or checked so would be off without a word.
-func localStamp() (uint32, error) {
-	if tz, set := os.LookupEnv("TZ"); set {
-		if problem := zoneProblem(tz, time.Local.String()); problem != "" {
-			return 0, fmt.Errorf("idstamp cannot read the local clock under TZ=%q: %s", tz, problem)
-		}
-	}
-	return YearStamp(timeNow().In(time.Local)), nil
-}
-
-// zoneProblem tells why local time named `applied` does not follow TZ=tz as
-// the C library reads it, or gives "" when it does.
-func zoneProblem(tz, applied string) string {
-	if tz == "" {
-		return "" // UTC to Go and to the C library alike
-	}
-	name := strings.TrimPrefix(tz, ":")
-	if strings.HasPrefix(name, "right/") || strings.Contains(name, "/right/") {
-		return "the zone counts leap seconds, which Go's time does not; " +
-			"use the zone without right/, or give the stamp yourself"
-	}
-	if applied == "Local" {
-		applied = "/etc/localtime" // what Go loads when TZ is unset at its start
-	}
-	if name == applied {
-		return ""
-	}
-	return fmt.Sprintf("Go cannot apply it (its local time is %s); set TZ to a zone name such as "+
-		"America/New_York, or give the stamp yourself", applied)
 }
