@@ -1,10 +1,12 @@
 // What the debugger page works out, without a browser: node --test web/test/core.test.mjs
 import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
+import { join } from "node:path";
 import { test } from "node:test";
 import { yearStampAt } from "../../js/index.js";
 import {
-  duration, idTextOf, issuedAt, jsonString, readAt, readFragment, readLifetime, readMoment, readQuestion,
-  timelineScale, timelineShapes, wallOf,
+  duration, hexOf, idTextOf, issuedAt, jsonString, judgeLine, readAt, readFragment, readLifetime, readMoment,
+  readQuestion, timelineScale, timelineShapes, wallOf,
 } from "../core.mjs";
 
 test("the lifetime reads as -t reads it, and only what -t ignores is refused", () => {
@@ -83,5 +85,22 @@ test("the time line keeps the window in view and a far moment at its edge", () =
     assert.equal(shapes.at(-1)[2].includes("▶"), age > hi);
     assert.ok(shapes.every(([, a]) => Object.values(a).every((v) => typeof v !== "number" || Number.isFinite(v))));
     assert.match(caption, lifetime > 0 ? /between 59.999 s before the stamp/ : /accepts no token/);
+  }
+});
+
+// Every token row of the corpus, judged as the page judges a line (the
+// browser test sends a spread of them through the page itself).
+const corpus = process.env.IDSTAMP_CORPUS;
+test("the page judges every corpus row as idstamp-inspect does", { skip: !corpus && "IDSTAMP_CORPUS is unset" }, () => {
+  const [head, ...lines] = readFileSync(join(corpus, "tokens.tsv"), "utf8").split("\n").filter((l) => l !== "");
+  assert.equal(head, "token_hex\tlifetime\tnow\tverdict\treason\tid_hex\tstamp\tage_ms");
+  for (const line of lines) {
+    const [token, lifetime, now] = line.split("\t");
+    const { question } = readQuestion({ lifetime, map: "5820739164", zone: "UTC", at: null }, 0);
+    const r = judgeLine({ ...question, moment: { ...question.moment, stamp: Number(now) } }, Buffer.from(token, "hex"));
+    const malformed = r.verdict === "malformed";
+    const got = [token, lifetime, now, r.verdict, r.reason ?? "", malformed ? "" : hexOf(r.id),
+      malformed ? "" : String(r.stamp), malformed ? "" : String(r.ageMs)].join("\t");
+    assert.equal(got, line);
   }
 });
