@@ -359,6 +359,12 @@ function zoneOfLocaltime() {
 
 let zoneKey; // the TZ and TZDIR the zone was last chosen under
 let zoneChosen; // and the zone, or { problem }
+// The stamp at the start of the last second the clock was read in, and in
+// which zone: zone offsets and their changes fall on whole seconds, so within
+// one second the stamp only adds the milliseconds, without asking Intl again.
+let secondRead;
+let secondZone;
+let secondStamp;
 
 function yearStamp() {
   const env = readEnv();
@@ -379,7 +385,14 @@ function yearStamp() {
     const setting = env?.tz === undefined ? "with TZ unset" : `under TZ=${JSON.stringify(env.tz)}`;
     throw new Error(`idstamp cannot read the local clock ${setting}: ${zoneChosen?.problem ?? "this runtime names no zone"}`);
   }
-  return yearStampAt(Date.now(), zoneChosen);
+  const now = Date.now();
+  const ms = ((now % 1000) + 1000) % 1000;
+  if (now - ms !== secondRead || zoneChosen !== secondZone) {
+    secondStamp = yearStampAt(now - ms, zoneChosen);
+    secondRead = now - ms;
+    secondZone = zoneChosen;
+  }
+  return (secondStamp + ms) % STAMP_MODULUS;
 }
 
 // Intl's name for a zone (the runtime's own with no argument), in Intl's

@@ -80,3 +80,20 @@ test("the clock follows the zone TZ names, or throws naming TZ", () => {
     rmSync(tokyoOnly, { recursive: true });
   }
 });
+
+test("the clock gives its zone's stamp at each instant, within a second and across a change", () => {
+  const change = Date.parse("2024-11-03T06:00:00Z"); // New York's clocks go back from 02:00 to 01:00
+  const newYear = Date.parse("2025-01-01T05:00:00Z");
+  const instants = [change - 1000, change - 1, change, change + 999, change + 1000, newYear - 1, newYear, newYear - 1];
+  const realNow = Date.now;
+  try {
+    underEnv({ TZ: "America/New_York", TZDIR: undefined }, () => {
+      for (const ms of instants) {
+        Date.now = () => ms;
+        assert.equal(yearStamp(), yearStampAt(ms, "America/New_York"), new Date(ms).toISOString());
+      }
+    });
+  } finally {
+    Date.now = realNow;
+  }
+});
