@@ -1,75 +1,49 @@
 # shellcheck shell=bash
 # What the .ci scripts share: installing Debian packages, and the checks
-# each of them would otherwise repeat. Sourced, never run:
-#   # shellcheck source=.ci/lib.sh
-#   . "$(dirname "$0")/lib.sh"
-
+# each would otherwise repeat. Sourced, never run.
 export DEBIAN_FRONTEND=noninteractive
 
 # installed PKG: whether dpkg has PKG (a name, or name:arch) installed.
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
-}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# apt_update: `apt-get update`, tried up to three times with a pause between.
-# A mirror that keeps serving a bad index for some suite or architecture
-# does not stop the run here: the install that follows decides.
-apt_update() {
-  local try
-  for try in 1 2 3; do
-    if apt-get update -qq; then return 0; fi
-    [ "$try" -eq 3 ] || sleep "${IDSTAMP_APT_PAUSE:-10}"
-  done
-  echo "apt-get update failed three times; going on with the package lists there are" >&2
-}
-
-# apt_error: the first error line apt wrote to $1, or its last line.
-apt_error() {
-  grep -m1 '^E: ' "$1" || tail -n1 "$1"
-}
-
-# try_packages PKG...: installs those of PKG that are missing, named in
-# $missing. On failure returns 1 with apt's first error line in
-# $apt_failure, and stops nothing.
+# try_packages PKG...: installs those of PKG that are missing (in $missing).
+# `apt-get update` is tried three times, and a mirror that keeps serving a
+# bad index for some suite does not stop it: the install decides. On
+# failure returns 1 with apt's first error line in $apt_failure.
 try_packages() {
-  local p log status=0
-  apt_failure=
-  missing=()
+  local p try log
+  apt_failure='' missing=()
   for p in "$@"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "== installing ${missing[*]}"
-  apt_update
+  for try in 1 2 3; do
+    apt-get update -qq && break
+    if [ "$try" -lt 3 ]; then sleep "${IDSTAMP_APT_PAUSE:-10}"
+    else echo "apt-get update failed three times; going on with the lists there are" >&2; fi
+  done
   log=$(mktemp)
-  apt-get install -y -qq "${missing[@]}" >"$log" 2>&1 || status=$?
-  if [ "$status" -ne 0 ]; then
-    apt_failure=$(apt_error "$log")
-    rm -f "$log"
-    return 1
+  if ! apt-get install -y -qq "${missing[@]}" >"$log" 2>&1; then
+    apt_failure=$(grep -m1 '^E: ' "$log" || tail -n1 "$log")
+    apt_failure=${apt_failure:-apt-get install failed}
   fi
   rm -f "$log"
+  [ -z "$apt_failure" ]
 }
 
-# need_packages PKG...: installs those of PKG that are missing, or stops the
-# run naming them and apt's first error line.
+# need_packages PKG...: try_packages, or stop the run naming the packages
+# and apt's first error line.
 need_packages() {
-  if ! try_packages "$@"; then
-    echo "could not install ${missing[*]}: $apt_failure" >&2
-    exit 1
-  fi
+  try_packages "$@" || { echo "could not install ${missing[*]}: $apt_failure" >&2; exit 1; }
 }
 
-# try_foreign_packages ARCH PKG...: try_packages for packages of the
-# foreign architecture ARCH (named PKG:ARCH), which is added first if need
-# be. Where that fails and nothing of ARCH is installed, an ARCH this added
-# goes again, so that a mirror's broken index for it does not stay behind
-# to fail every later update.
+# try_foreign_packages ARCH PKG...: try_packages for packages of the foreign
+# architecture ARCH (named PKG:ARCH), added first if need be. Where that
+# fails and nothing of ARCH is installed, an ARCH added here goes again, so
+# that a mirror's broken index for it does not fail every later update.
 try_foreign_packages() {
   local arch=$1 added=
   shift
-  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
-    dpkg --add-architecture "$arch"
-    added=1
-  fi
+  dpkg --print-foreign-architectures | grep -qx "$arch" || { dpkg --add-architecture "$arch"; added=1; }
   try_packages "$@" && return 0
   if [ -n "$added" ] && ! dpkg-query -W -f='${Architecture}\n' | grep -qx "$arch"; then
     dpkg --remove-architecture "$arch"
@@ -81,25 +55,29 @@ try_foreign_packages() {
 need_node() {
   local major
   major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
-  if [ "$major" -lt "$1" ]; then
-    echo "$2 needs Node.js $1 or later; found: $(node --version 2>/dev/null || echo none)" >&2
-    exit 1
-  fi
+  [ "$major" -ge "$1" ] || { echo "$2 needs Node.js $1 or later; found: $(node --version 2>&1)" >&2; exit 1; }
 }
 
-# project_version INSPECT: the version idstamp-inspect reports.
-project_version() {
-  "$1" --version | awk '{print $2}'
+# same_version INSPECT VERSION: stops unless a package's VERSION is the
+# project's, as INSPECT reports it.
+same_version() {
+  local project
+  project=$("$1" --version | awk '{print $2}')
+  echo "idstamp-inspect $project, package $2"
+  [ "$project" = "$2" ] || exit 1
 }
 
 # unpack_node18 DIR: Debian 12's own Node.js 18 (nodejs and libnode108),
-# unpacked into DIR rather than installed over the machine's nodejs, which
-# may be a newer build.
+# unpacked into DIR rather than installed over the machine's nodejs, with
+# the libraries libnode108 depends on installed (node-acorn among them: it
+# reads some built-in modules from fixed paths under /usr/share/nodejs).
 unpack_node18() {
   local version debs deb
   version=$(apt-cache madison libnode108 | awk '$3 ~ /^18\./ {print $3; exit}')
   debs=$(mktemp -d)
   (cd "$debs" && apt-get download -qq "nodejs=$version" "libnode108=$version" 2>/dev/null)
+  # shellcheck disable=SC2046 # one word a package
+  need_packages $(dpkg-deb -f "$debs"/libnode108_*.deb Depends | tr ',' '\n' | sed 's/[(|].*//; s/ //g')
   for deb in "$debs"/*.deb; do dpkg -x "$deb" "$1"; done
   rm -rf "$debs"
 }

@@ -36,7 +36,8 @@ set(page ${PROJECT_BINARY_DIR}/web/idstamp-debugger.html)
 add_custom_command(OUTPUT ${page}
   COMMAND ${IDSTAMP_NODE} ${PROJECT_SOURCE_DIR}/web/build.mjs ${PROJECT_BINARY_DIR}/web
   DEPENDS ${PROJECT_SOURCE_DIR}/web/build.mjs ${PROJECT_SOURCE_DIR}/web/debugger.html
-          ${PROJECT_SOURCE_DIR}/web/debugger.css ${PROJECT_SOURCE_DIR}/web/debugger.js
+          ${PROJECT_SOURCE_DIR}/web/debugger.css ${PROJECT_SOURCE_DIR}/web/debugger.mjs
+          ${PROJECT_SOURCE_DIR}/web/core.mjs
           ${PROJECT_SOURCE_DIR}/js/index.js ${PROJECT_SOURCE_DIR}/js/package.json
           ${PROJECT_SOURCE_DIR}/js/tools/build-cjs.mjs
   COMMENT "Building the token debugger page with Node.js ${node_major}"

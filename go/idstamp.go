@@ -12,8 +12,9 @@
 // and forge them.
 //
 // Functions ending in At take the year stamp as a value and never read the
-// clock. The others read the local clock under the zone that TZ names, and
-// fail with an error when Go cannot apply that zone (see YearStamp).
+// clock. The others read the local clock in the zone the C library would
+// apply, from the same zone files, and fail with an error naming TZ where
+// they cannot apply it exactly as the C library does.
 package idstamp
 
 import (
@@ -21,8 +22,6 @@ import (
 	"errors"
 	"fmt"
 	"math/bits"
-	"os"
-	"strings"
 	"time"
 )
 
@@ -307,7 +306,7 @@ func stampDigits(s uint32) int {
 // nil for a refused token. An error means the clock cannot be read.
 func (c *Codec) DecryptID(token []byte, lifetime int32) ([]byte, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" || lifetime <= 0 {
 		return nil, nil // refused without reading the clock
@@ -319,26 +318,26 @@ func (c *Codec) DecryptID(token []byte, lifetime int32) ([]byte, error) {
 	if judge(p.stamp, lifetime, now) != Fresh {
 		return nil, nil
 	}
-	return idOf(plain, own, p.length), nil
+	return idOf(plain, p.length), nil
 }
 
 // DecryptIDAt gives the id of a token that is fresh at year stamp now, or
 // nil for a refused token. The error is always nil.
 func (c *Codec) DecryptIDAt(token []byte, lifetime int32, now uint32) ([]byte, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" || judge(p.stamp, lifetime, now) != Fresh {
 		return nil, nil
 	}
-	return idOf(plain, own, p.length), nil
+	return idOf(plain, p.length), nil
 }
 
 // Inspect judges a token by the local clock. An error means the clock
 // cannot be read; a malformed token needs no clock.
 func (c *Codec) Inspect(token []byte, lifetime int32) (Report, error) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" {
 		return Report{Verdict: Malformed, Reason: p.reason}, nil
@@ -347,49 +346,42 @@ func (c *Codec) Inspect(token []byte, lifetime int32) (Report, error) {
 	if err != nil {
 		return Report{}, err
 	}
-	return p.report(idOf(plain, own, p.length), lifetime, now), nil
+	return p.report(idOf(plain, p.length), lifetime, now), nil
 }
 
-// InspectAt judges a token at year stamp now. It allocates at most once:
-// the id, or for a token longer than 64 bytes the plain token that the id
-// is then part of.
+// InspectAt judges a token at year stamp now. It allocates the id, and for
+// a token longer than 64 bytes the buffer it unscrambles it in.
 func (c *Codec) InspectAt(token []byte, lifetime int32, now uint32) (r Report) {
 	var scratch [scratchSize]byte
-	plain, own := buffers(token, &scratch)
+	plain := buffer(token, &scratch)
 	p := c.read(token, plain)
 	if p.reason != "" {
 		r.Verdict, r.Reason = Malformed, p.reason
 		return r
 	}
-	r.ID = idOf(plain, own, p.length)
+	r.ID = idOf(plain, p.length)
 	r.Verdict = judge(p.stamp, lifetime, now)
 	r.Stamp, r.Now, r.AgeMs = p.stamp, now, int64(now)-p.stamp
 	return r
 }
 
-// A token of up to scratchSize bytes is unscrambled on the stack, and its
-// id copied out; a longer one into a buffer of its own, which its id shares.
+// A token of up to scratchSize bytes is unscrambled on the stack, a longer
+// one into a buffer of its own; either way the id is copied out of it, so
+// that a report holds no more than the id's bytes.
 const scratchSize = 64
 
-// buffers gives where to unscramble token: in scratch, or in own.
-func buffers(token []byte, scratch *[scratchSize]byte) (plain, own []byte) {
+// buffer gives where to unscramble token: in scratch, or on the heap.
+func buffer(token []byte, scratch *[scratchSize]byte) []byte {
 	if len(token) <= scratchSize {
-		return scratch[:len(token)], nil
+		return scratch[:len(token)]
 	}
-	own = make([]byte, len(token))
-	return own, own
+	return make([]byte, len(token))
 }
 
-// idOf gives the id of a plain token that reads, apart from the buffer the
-// token was unscrambled in unless that is its own.
-func idOf(plain, own []byte, length int) []byte {
-	end := 3 + length
-	if own != nil {
-		return own[3:end:end]
-	}
-	from := plain[3:end]
-	id := make([]byte, len(from)) // with the copy, the runtime need not clear it first
-	copy(id, from)
+// idOf gives a copy of the id of a plain token that reads.
+func idOf(plain []byte, length int) []byte {
+	id := make([]byte, length) // with the copy, the runtime need not clear it first
+	copy(id, plain[3:3+length])
 	return id
 }
 
@@ -564,45 +556,4 @@ func YearStamp(t time.Time) uint32 {
 	hour, minute, second := t.Clock()
 	seconds := int64(t.YearDay()-1)*86400 + int64(hour)*3600 + int64(minute)*60 + int64(second)
 	return uint32(seconds*1000 + int64(t.Nanosecond()/1e6))
-}
-
-// timeNow is the clock; the tests freeze it.
-var timeNow = time.Now
-
-// localStamp gives the year stamp of the local clock, or an error when TZ
-// names a zone Go does not apply as the C library would.
-//
-// Go reads TZ once, and where it cannot load the zone it names (a POSIX rule
-// such as EST5EDT,M3.2.0,M11.1.0, an unknown name, a bare ":") it silently
-// keeps local time as UTC; it also applies right/ zones without their leap
-// seconds, so that its local time runs 27 s ahead of the C library's. Every
-// token issued or checked so would be off without a word.
-func localStamp() (uint32, error) {
-	if tz, set := os.LookupEnv("TZ"); set {
-		if problem := zoneProblem(tz, time.Local.String()); problem != "" {
-			return 0, fmt.Errorf("idstamp cannot read the local clock under TZ=%q: %s", tz, problem)
-		}
-	}
-	return YearStamp(timeNow().In(time.Local)), nil
-}
-
-// zoneProblem tells why local time named `applied` does not follow TZ=tz as
-// the C library reads it, or gives "" when it does.
-func zoneProblem(tz, applied string) string {
-	if tz == "" {
-		return "" // UTC to Go and to the C library alike
-	}
-	name := strings.TrimPrefix(tz, ":")
-	if strings.HasPrefix(name, "right/") || strings.Contains(name, "/right/") {
-		return "the zone counts leap seconds, which Go's time does not; " +
-			"use the zone without right/, or give the stamp yourself"
-	}
-	if applied == "Local" {
-		applied = "/etc/localtime" // what Go loads when TZ is unset at its start
-	}
-	if name == applied {
-		return ""
-	}
-	return fmt.Sprintf("Go cannot apply it (its local time is %s); set TZ to a zone name such as "+
-		"America/New_York, or give the stamp yourself", applied)
 }

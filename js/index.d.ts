@@ -91,6 +91,30 @@ export function yearStamp(): number;
  */
 export function yearStampAt(instant: Date | number, timeZone: string): number;
 
+/**
+ * The IANA name Intl resolves `timeZone` to ("Asia/Calcutta" may come back
+ * for "Asia/Kolkata"), or undefined for a zone this runtime does not know.
+ * Omitted or empty: the runtime's own zone.
+ */
+export function zoneName(timeZone?: string): string | undefined;
+
+/**
+ * The formatter yearStampAt reads a zone's wall clock with: the proleptic
+ * Gregorian calendar, hours 0 to 23, Latin digits, and numeric era, year,
+ * month, day, hour, minute and second parts for formatToParts. Kept for the
+ * next call with the same zone.
+ * @throws {RangeError} for a zone this runtime does not know.
+ * @throws {Error} when the runtime has no Intl.
+ */
+export function zoneFormat(timeZone: string): Intl.DateTimeFormat;
+
+/**
+ * `bytes` as a string when they are UTF-8, else null. A leading byte order
+ * mark stays in the string as U+FEFF.
+ * @throws {TypeError} when bytes is not a Uint8Array.
+ */
+export function utf8OrNull(bytes: Uint8Array): string | null;
+
 /** The three functions, issuing and checking with another digit map. */
 export interface Codec {
   cryptId(id: Bytes, stamp?: number): Uint8Array;
@@ -105,6 +129,9 @@ export interface Codec {
  * @throws {RangeError} when it is not a permutation of the ten digits.
  */
 export function createCodec(digitMap: string): Codec;
+
+/** The digit map of the module's own functions and of every idstamp build. */
+export const DEFAULT_DIGIT_MAP: "5820739164";
 
 /** The longest id, in bytes: 999. */
 export const MAX_ID_LENGTH: 999;

@@ -139,6 +139,22 @@ function writeAscii(text, out, at) {
   return true;
 }
 
+// `bytes` as a string when they are UTF-8, else null. A leading byte order
+// mark is kept as U+FEFF, as it is part of the bytes.
+let utf8Decoder;
+
+function utf8OrNull(bytes) {
+  if (typedArrayName.call(bytes) !== "Uint8Array") {
+    throw new TypeError(`idstamp: bytes must be a Uint8Array, not ${kindOf(bytes)}`);
+  }
+  utf8Decoder ??= new TextDecoder("utf-8", { fatal: true, ignoreBOM: true });
+  try {
+    return utf8Decoder.decode(bytes);
+  } catch {
+    return null;
+  }
+}
+
 // A token is checked in a buffer kept for the purpose (a string token is
 // encoded into it first), so that checking allocates only the id it returns;
 // a token too long for it gets its own.
@@ -617,6 +633,10 @@ export {
   yearStamp,
   yearStampAt,
   createCodec,
+  zoneName,
+  zoneFormat,
+  utf8OrNull,
+  DEFAULT_DIGIT_MAP,
   MAX_ID_LENGTH,
   version,
 };

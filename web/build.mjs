@@ -2,10 +2,11 @@
 //
 //   node web/build.mjs OUTDIR      writes OUTDIR/idstamp-debugger.html
 //
-// The page is debugger.html with debugger.css and debugger.js inlined, and
-// before them the JavaScript package itself (js/index.js, turned into a
-// function's body the way its CommonJS form is made), so that the page runs
-// the very code the package ships. Its Content-Security-Policy allows only
+// The page is debugger.html with debugger.css inlined, and one script: the
+// JavaScript package itself (js/index.js, turned into a function's body the
+// way its CommonJS form is made), so that the page runs the very code the
+// package ships, then core.mjs and debugger.mjs, each a function whose
+// imports come from the objects made before it. Its Content-Security-Policy allows only
 // these two inline blocks, by their SHA-256, and no address at all. No npm
 // packages, Node 18 or later; the same bytes every time.
 import { createHash } from "node:crypto";
@@ -16,12 +17,30 @@ import { commonJsOf } from "../js/tools/build-cjs.mjs";
 
 const source = (path) => readFileSync(fileURLToPath(new URL(path, import.meta.url)), "utf8");
 
+// What each module the page's modules import is called in the page.
+const HELD = { "../js/index.js": "idstamp", "./core.mjs": "core" };
+
+// A module of web/ as an expression: a function run at once, in which each
+// `import { a, b } from "X";` becomes `const { a, b } = NAME;` and the one
+// `export { ... };` list, if any, is what it returns.
+function scriptOf(file) {
+  let body = source(file).replace(/^import \{([^}]*)\} from "([^"]+)";\n/gm, (_, names, from) => {
+    if (!(from in HELD)) throw new Error(`${file} imports ${from}, which the page does not hold`);
+    return `const {${names}} = ${HELD[from]};\n`;
+  });
+  body = body.replace(/^export \{([^}]*)\};\n/m, "return {$1};\n");
+  const other = body.match(/^\s*(import|export)\b.*$/m);
+  if (other) throw new Error(`${file}: only "import { ... } from" lines and one export list are inlined: ${other[0]}`);
+  return `(function () {\n"use strict";\n${body}})()`;
+}
+
 export function buildPage() {
   const pkg = JSON.parse(source("../js/package.json"));
   const script =
     `// idstamp ${pkg.version}, from js/index.js\n` +
     `const idstamp = (function (module) {\n${commonJsOf(source("../js/index.js"))}` +
-    `return module.exports;\n})({ exports: {} });\n\n${source("debugger.js")}`;
+    `return module.exports;\n})({ exports: {} });\n\n` +
+    `// web/core.mjs\nconst core = ${scriptOf("core.mjs")};\n\n// web/debugger.mjs\n${scriptOf("debugger.mjs")};\n`;
   const style = source("debugger.css");
   for (const [name, text] of [["script", script], ["style", style]]) {
     // Either would end its element early, or start a comment the parser keeps.

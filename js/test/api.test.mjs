@@ -3,7 +3,9 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 import { runInNewContext } from "node:vm";
-import { cryptId, decryptId, inspectToken, createCodec, MAX_ID_LENGTH } from "../index.js";
+import {
+  cryptId, decryptId, inspectToken, createCodec, MAX_ID_LENGTH, DEFAULT_DIGIT_MAP, utf8OrNull, zoneFormat, zoneName,
+} from "../index.js";
 import { forge } from "../tools/forge.mjs";
 
 const ABC = "5109B8788C4A757"; // ABC at stamp 411196474
@@ -137,4 +139,27 @@ test("another digit map gives other tokens that check back only with it", () => 
   assert.equal(inspectToken(token, 30, 42).verdict, "malformed");
   const same = createCodec("5820739164");
   assert.deepEqual(same.cryptId("A1", 42), cryptId("A1", 42));
+});
+
+test("the helpers a page needs: the default map, UTF-8 or null, a zone's name and wall clock", () => {
+  assert.deepEqual(createCodec(DEFAULT_DIGIT_MAP).cryptId("A1", 42), cryptId("A1", 42));
+  for (const [bytes, text] of [
+    [[0xef, 0xbb, 0xbf, 0x41], "\ufeffA"], // a byte order mark is part of the id
+    [[0xe2, 0x82, 0xac], "€"],
+    [[0xe2, 0x82], null], // cut inside a sequence
+    [[0xed, 0xa0, 0x80], null], // a surrogate
+    [[0xc0, 0x80], null], // overlong
+    [[0xf4, 0x90, 0x80, 0x80], null], // past U+10FFFF
+    [[], ""],
+  ]) {
+    assert.equal(utf8OrNull(Uint8Array.from(bytes)), text, bytes.join(" "));
+  }
+  assert.throws(() => utf8OrNull("A"), TypeError);
+  assert.equal(zoneName("Mars/Olympus"), undefined);
+  assert.equal(zoneName("Etc/UTC") === "Etc/UTC" || zoneName("Etc/UTC") === "UTC", true);
+  assert.equal(zoneName(), zoneName(""));
+  const parts = Object.fromEntries(zoneFormat("Asia/Kolkata").formatToParts(-1000).map((p) => [p.type, p.value]));
+  assert.deepEqual([parts.era, parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second],
+    ["AD", "1970", "1", "1", "05", "29", "59"]);
+  assert.throws(() => zoneFormat("Mars/Olympus"), RangeError);
 });

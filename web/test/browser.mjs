@@ -1,29 +1,30 @@
 // The token debugger in headless Chromium, driven over the DevTools protocol:
 //
-//   node web/test/browser.mjs PATH/TO/idstamp-inspect [--screenshot FILE.png]
+//   IDSTAMP_CORPUS=DIR node web/test/browser.mjs PATH/TO/idstamp-inspect [--screenshot FILE.png]
 //
 // Builds the page, opens it from disk and from a static server on loopback,
-// and checks that it judges every test vector; that it agrees with
-// `idstamp-inspect --batch -z --json --at` on generated tokens, the copied
-// JSON byte for byte, in UTC and in New York across its changes; that "now"
-// in a zone gives the library's stamp under that TZ at frozen instants;
-// that pasting, the keyboard and issuing work; how fast a paste of 100,000
-// lines shows and typing answers; and that no request leaves the page.
+// and checks that it judges every test vector; that it agrees with the
+// corpus in DIR (tools/corpus.py) on a spread of its token rows, the
+// copied JSON byte for byte with `idstamp-inspect --batch -z --json --at`;
+// that "now" in a zone gives the corpus's year stamp at each of its
+// instants; that pasting, the keyboard and issuing work; how fast a paste of
+// 100,000 lines shows and typing answers; and that no request leaves the
+// page.
 import { spawnSync } from "node:child_process";
-import { existsSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { pathToFileURL } from "node:url";
 import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
-import { findFaketime, frozenEnv } from "../../js/tools/faketime.mjs";
 import { loadVectors } from "../../js/tools/vectors.mjs";
 import { buildPage } from "../build.mjs";
 import { launch } from "./cdp.mjs";
 
 const [inspect, ...options] = process.argv.slice(2);
-if (!inspect || !existsSync(inspect)) {
-  console.error("usage: node web/test/browser.mjs PATH/TO/idstamp-inspect [--screenshot FILE.png]");
+const corpus = process.env.IDSTAMP_CORPUS;
+if (!inspect || !existsSync(inspect) || !corpus) {
+  console.error("usage: IDSTAMP_CORPUS=DIR node web/test/browser.mjs PATH/TO/idstamp-inspect [--screenshot FILE.png]");
   process.exit(2);
 }
 const screenshot = options[0] === "--screenshot" ? options[1] : null;
@@ -36,7 +37,6 @@ function check(name, ok, detail = "") {
   console.log(`${ok ? "ok  " : "FAIL"} ${name}${detail ? `: ${detail}` : ""}`);
 }
 
-const hex = (bytes) => Buffer.from(bytes).toString("hex");
 const percent = (bytes) => Array.from(bytes, (b) => `%${b.toString(16).padStart(2, "0")}`).join("");
 const MOD = 2 ** 32;
 const mod32 = (v) => ((v % MOD) + MOD) % MOD;
@@ -50,43 +50,19 @@ function wallOfStamp(stamp) {
 }
 const stampOfWall = (at) => yearStampAt(Date.parse(`${at}Z`), "UTC");
 
-// mulberry32, so every run judges the same tokens.
-let seed = 24;
-function random() {
-  seed = (seed + 0x6d2b79f5) >>> 0;
-  let t = Math.imul(seed ^ (seed >>> 15), seed | 1);
-  t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
-  return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-}
-const below = (n) => Math.floor(random() * n);
-const pick = (list) => list[below(list.length)];
-
-// Tokens of every kind, none holding a zero byte (which ends a -z record):
-// issued ones around the edges of the window, then cut, spliced, retyped or
-// made of random bytes.
-function tokenAt(now, lifetime) {
-  const length = pick([1, 2, 3, 1 + below(12), 1 + below(200), 999]);
-  const alphabet = pick([[48, 57], [32, 126], [1, 255], [128, 255], [9, 13]]);
-  const id = Uint8Array.from({ length }, () => alphabet[0] + below(alphabet[1] - alphabet[0] + 1));
-  const window = lifetime * 60000;
-  const age = pick([-60001, -60000, -59999, 0, window - 1, window, below(2 * window + 200000) - 100000, below(MOD)]);
-  const token = cryptId(id, mod32(now - age));
-  switch (below(6)) {
-    case 0: return token.subarray(0, below(token.length + 1));
-    case 1: {
-      const t = Uint8Array.from(token);
-      t[below(t.length)] = pick([43, 45, 32, 9, 1 + below(255), 48 + below(10)]);
-      return t;
-    }
-    case 2: return Uint8Array.from({ length: below(25) }, () => pick([48 + below(10), 1 + below(255)]));
-    default: return token;
-  }
+// The rows of a corpus file, as objects keyed by its header.
+function corpusRows(name) {
+  const [head, ...lines] = readFileSync(join(corpus, name), "utf8").split("\n").filter((l) => l !== "");
+  const keys = head.split("\t");
+  return lines.map((line) => Object.fromEntries(line.split("\t").map((v, i) => [keys[i], v])));
 }
 
-function runInspect(tokens, lifetime, at, tz) {
-  const input = Buffer.concat(tokens.flatMap((t) => [Buffer.from(t), Buffer.of(0)]));
-  const run = spawnSync(inspect, ["--batch", "-z", "--json", "-t", String(lifetime), "--at", at],
-    { input, env: { ...process.env, TZ: tz }, maxBuffer: 1 << 28 });
+// idstamp-inspect's JSON for each of `tokens` (none holding a zero byte),
+// judged in UTC at the wall clock of stamp `now`.
+function inspectJson(tokens, lifetime, now) {
+  const input = Buffer.concat(tokens.flatMap((t) => [t, Buffer.of(0)]));
+  const run = spawnSync(inspect, ["--batch", "-z", "--json", "-t", String(lifetime), "--at", wallOfStamp(now)],
+    { input, env: { ...process.env, TZ: "UTC" }, maxBuffer: 1 << 28 });
   const lines = run.stdout.toString("utf8").split("\n").filter((l) => l !== "");
   if (run.status !== 0 || lines.length !== tokens.length) throw new Error(`idstamp-inspect: ${run.stderr}`);
   return lines.map((l) => `${l.replace(/^\{"line": \d+, /, "{")}\n`);
@@ -212,72 +188,62 @@ const vectors = loadVectors();
 }
 
 // ---------------------------------------------------------------------------
-// The differential check: the page's JSON against idstamp-inspect's.
+// The corpus: a spread of its token rows, each as a link's question, judged
+// in UTC at the wall clock of the row's stamp. The hooks must give the
+// row's answer, and the copied JSON idstamp-inspect's, byte for byte, for
+// every token -z can carry (those without a zero byte).
 
-const batches = [
-  ["UTC", "2025-02-19T17:02:47.296", 30, 700], // the stamp's first return to 0
-  ["UTC", "2024-12-31T23:59:59.999", 1, 300],
-  ["America/New_York", "2024-11-03T01:30:00.500", 30, 400], // an hour the zone repeats
-  ["America/New_York", "2024-03-10T02:30:00.000", 71583, 300], // an hour it skips
-];
 {
-  let total = 0;
-  let agree = 0;
-  const tally = new Map();
-  for (const [zone, at, lifetime, count] of batches) {
-    const now = stampOfWall(at);
-    const tokens = Array.from({ length: count }, () => tokenAt(now, lifetime)).filter((t) => !t.includes(0));
-    const wanted = runInspect(tokens, lifetime, at, zone);
-    const got = await ask(tokens.map((t, i) => `token=${percent(t)}&lifetime=${lifetime}&at=${at}&zone=${encodeURIComponent(zone)}&n=${total + i}`));
-    tokens.forEach((t, i) => {
-      const report = JSON.parse(wanted[i]);
-      const [verdict, reason, idHex, stamp, nowHook, ageMs] = got[i].hooks;
-      const hooksAgree = verdict === report.verdict && reason === (report.reason ?? "") && idHex === (report.id_hex ?? "") &&
-        nowHook === (report.now === null ? "" : String(report.now)) &&
-        stamp === (report.stamp === null ? "" : /"stamp": (-?\d+)/.exec(wanted[i])[1]) &&
-        ageMs === (report.age_ms === null ? "" : /"age_ms": (-?\d+)/.exec(wanted[i])[1]);
-      if (got[i].json === wanted[i] && hooksAgree) agree++;
-      else if (total + i - agree < 5) console.log(`  differs: ${hex(t).slice(0, 60)} (${zone} ${at})\n    page ${got[i].json}    C++  ${wanted[i]}`);
-      const kind = report.reason ? `malformed: ${report.reason}` : report.verdict;
-      tally.set(kind, (tally.get(kind) ?? 0) + 1);
-    });
-    total += tokens.length;
+  const all = corpusRows("tokens.tsv");
+  const stride = Math.max(1, Math.floor(all.length / 1200));
+  const rows = all.filter((_, i) => i % stride === 0);
+  const tokens = rows.map((r) => Buffer.from(r.token_hex, "hex"));
+  const groups = new Map(); // "lifetime now" -> indices of rows -z can carry
+  rows.forEach((r, i) => {
+    if (tokens[i].includes(0)) return;
+    const key = `${r.lifetime} ${r.now}`;
+    groups.set(key, [...(groups.get(key) ?? []), i]);
+  });
+  const json = new Array(rows.length).fill(null);
+  for (const [key, indices] of groups) {
+    const [lifetime, now] = key.split(" ").map(Number);
+    inspectJson(indices.map((i) => tokens[i]), lifetime, now).forEach((j, k) => (json[indices[k]] = j));
   }
-  console.log(`  ${[...tally].sort().map(([k, n]) => `${n} ${k}`).join(", ")}`);
-  check(`the page and idstamp-inspect agree on ${total} tokens in UTC and America/New_York`,
-    agree === total && total >= 1000 && tally.size >= 7, `${total - agree} disagree, ${tally.size} kinds`);
+  const got = await ask(rows.map((r, i) => `token=${percent(tokens[i])}&lifetime=${r.lifetime}&at=${wallOfStamp(Number(r.now))}&zone=UTC&n=${i}`));
+  const kinds = new Set();
+  const wrong = [];
+  rows.forEach((r, i) => {
+    const malformed = r.verdict === "malformed";
+    const wanted = [r.verdict, r.reason, r.id_hex, r.stamp, malformed ? "" : r.now, r.age_ms];
+    kinds.add(malformed ? `malformed: ${r.reason}` : r.verdict);
+    const jsonAgrees = json[i] === null || got[i].json === json[i];
+    if (got[i].hooks.join("\t") !== wanted.join("\t") || !jsonAgrees) {
+      wrong.push(`${Object.values(r).join("\t")}\n    page: ${got[i].hooks.join("\t")}${jsonAgrees ? "" : `\n    page ${got[i].json}    C++  ${json[i]}`}`);
+    }
+  });
+  const withJson = json.filter((j) => j !== null).length;
+  check(`the page gives the corpus's answer for ${rows.length} of its ${all.length} token rows (${kinds.size} kinds), ` +
+    `and idstamp-inspect's JSON for the ${withJson} without a zero byte`,
+    wrong.length === 0 && rows.length >= 1000 && kinds.size >= 8, wrong.slice(0, 3).join("\n  "));
 }
 
-// "Now" in a zone: the page's stamp against the library's clock, frozen by
-// libfaketime at the same instants under TZ.
+// "Now" in a zone: at each instant of the corpus's year stamps, with the
+// page's clock set to it, the stamp the C++ tool gave there.
 {
-  const faketime = findFaketime();
-  const instants = ["2024-03-10T06:59:59.999Z", "2024-03-10T07:00:00Z", "2024-11-03T05:59:59.999Z", "2024-11-03T06:00:00.000Z",
-    "2024-04-06T15:00:00Z", "2024-10-05T15:30:00Z", "2024-12-31T13:00:00Z", "2025-01-01T05:00:00.001Z"].map(Date.parse);
-  const wrong = [];
-  let compared = 0;
-  if (faketime === null) wrong.push("libfaketime is not installed");
-  else {
-    await browser.evaluate(`(() => { location.hash = ""; document.getElementById("tokens").value = "5109B8788C4A757";
-      document.getElementById("tokens").dispatchEvent(new Event("input")); })()`);
-    for (const zone of ["UTC", "America/New_York", "Australia/Lord_Howe"]) {
-      for (const ms of instants) {
-        const env = frozenEnv(faketime, zone, ms);
-        const c = /"now": (\d+)/.exec(spawnSync(inspect, ["--json", "5109B8788C4A757"], { env }).stdout.toString())?.[1];
-        const page = await browser.evaluate(`(() => {
-          Date.now = () => ${ms};
-          document.getElementById("moment-now").checked = true;
-          const zone = document.getElementById("zone");
-          zone.value = ${JSON.stringify(zone)};
-          zone.dispatchEvent(new Event("input"));
-          return document.getElementById("now").textContent;
-        })()`);
-        compared++;
-        if (page !== c) wrong.push(`${zone} at ${new Date(ms).toISOString()}: page ${page}, C++ ${c}`);
-      }
-    }
-  }
-  check(`"now" in a zone gives the library's stamp at ${compared} frozen instants`, wrong.length === 0, wrong.join("; "));
+  const rows = corpusRows("year_stamps.tsv");
+  await browser.evaluate(`(() => { location.hash = ""; document.getElementById("tokens").value = "5109B8788C4A757";
+    document.getElementById("tokens").dispatchEvent(new Event("input")); })()`);
+  const got = await browser.evaluate(`${JSON.stringify(rows.map((r) => [r.zone, Number(r.instant_ms)]))}.map(([zone, ms]) => {
+    Date.now = () => ms;
+    document.getElementById("moment-now").checked = true;
+    const box = document.getElementById("zone");
+    box.value = zone;
+    box.dispatchEvent(new Event("input"));
+    return document.getElementById("now").textContent;
+  })`);
+  const wrong = rows.map((r, i) => (got[i] === r.stamp ? "" : `${Object.values(r).join("\t")}: page ${got[i]}`)).filter(Boolean);
+  check(`"now" in a zone gives the corpus's year stamp at its ${rows.length} instants`,
+    wrong.length === 0 && rows.length >= 50, wrong.slice(0, 3).join("; "));
 }
 
 // ---------------------------------------------------------------------------

@@ -3,19 +3,24 @@ package org.idstamp;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertNotSame;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.io.IOException;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.time.Instant;
 import java.time.LocalDateTime;
 import java.time.ZoneId;
 import java.time.ZonedDateTime;
 import java.util.Arrays;
-import java.util.TimeZone;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.function.Executable;
+import org.junit.jupiter.api.io.TempDir;
 
 class IdstampTest {
   private static void misuse(Class<? extends Exception> type, String naming, Executable call) {
@@ -59,7 +64,7 @@ class IdstampTest {
     // With the identity map only the moves remain: the format's worked example.
     assertEquals("0624B213A507", new String(Idstamp.withDigitMap("0123456789").cryptId("AB", 1234567), StandardCharsets.US_ASCII));
     assertArrayEquals(Idstamp.cryptId("ABC", 7), Idstamp.withDigitMap("5820739164").cryptId("ABC", 7));
-    Idstamp.Codec other = Idstamp.withDigitMap("9876543210");
+    Codec other = Idstamp.withDigitMap("9876543210");
     byte[] token = other.cryptId("user-0123456789", 411196474);
     assertFalse(Arrays.equals(token, Idstamp.cryptId("user-0123456789", 411196474)));
     assertEquals("user-0123456789", new String(other.decryptId(token, 30, 411196474).orElseThrow(), StandardCharsets.UTF_8));
@@ -99,40 +104,99 @@ class IdstampTest {
     assertEquals(before + 1 - 3600000, after);
   }
 
+  private static final Path ZONEINFO = Path.of("/usr/share/zoneinfo");
+  private static final Instant WINTER = Instant.parse("2025-01-15T12:00:00Z");
+
+  /** Why the JVM's zone {@code jvm} is refused under TZ and TZDIR at {@code at}, or null. */
+  private static String refusal(String tz, String tzdir, Path localtime, String jvm, Instant at) {
+    return LocalZone.of(tz, tzdir, localtime).problem(ZoneId.of(jvm), at);
+  }
+
+  private static void refused(String why, String tz, String tzdir, Path localtime, String jvm) {
+    String problem = refusal(tz, tzdir, localtime, jvm, WINTER);
+    assertTrue(problem != null && problem.contains(tz == null ? "TZ unset" : "TZ=\"" + tz + "\"")
+        && problem.contains(why), tz + " with the JVM in " + jvm + ": " + problem);
+  }
+
   @Test
-  void theClockRefusesZonesTheJvmDoesNotApply() {
-    TimeZone berlin = TimeZone.getTimeZone("Europe/Berlin");
-    TimeZone gmt = TimeZone.getTimeZone("GMT");
-    TimeZone utc = TimeZone.getTimeZone("Etc/UTC");
+  void theClockRefusesWhereTheJvmWouldNotApplyTheCLibrarysZone(@TempDir Path dir)
+      throws IOException {
+    Path none = dir.resolve("none");
     for (String tz : new String[] {"Europe/Berlin", ":Europe/Berlin", "posix/Europe/Berlin"}) {
-      assertNull(Idstamp.zoneProblem(tz, berlin), tz);
+      assertNull(refusal(tz, null, none, "Europe/Berlin", WINTER), tz);
+      assertNull(refusal(tz, null, none, "Europe/Berlin", Instant.parse("2025-07-01T00:00:00Z")));
+      refused("is UTC+01:00 but the JVM's (Europe/London) is UTC", tz, null, none, "Europe/London");
     }
-    assertNull(Idstamp.zoneProblem(null, berlin));
-    assertNull(Idstamp.zoneProblem("", utc));
-    assertTrue(Idstamp.zoneProblem("", berlin).contains("empty TZ"));
-    for (String tz : new String[] {"right/UTC", "No/Zone", ":", "/usr/share/zoneinfo/Europe/Berlin"}) {
-      assertTrue(Idstamp.zoneProblem(tz, gmt).contains("cannot apply"), tz);
+    // Equal in winter, an hour apart in summer: refused all year.
+    refused("UTC+02:00 but the JVM's (Africa/Lagos) is UTC+01:00", "Europe/Berlin", null, none, "Africa/Lagos");
+    // Names with no zone file, which the JVM knows: the C library applies UTC or a POSIX rule.
+    for (String tz : new String[] {"JST", "PST", "IST", "Mars/Olympus", "EST5EDT,M3.2.0,M11.1.0", "GMT+5"}) {
+      refused("no zone file", tz, null, none, "Asia/Tokyo");
     }
-    assertTrue(Idstamp.zoneProblem("EST5EDT,M3.2.0,M11.1.0", TimeZone.getTimeZone("GMT-05:00")).contains("GMT-05:00"));
-    assertTrue(Idstamp.zoneProblem("GMT+5", TimeZone.getTimeZone("GMT+05:00")) != null);
-    // The process's own TZ, whatever it is, either works or is refused with its name.
+    refused("counts leap seconds", "right/UTC", null, none, "UTC");
+    // An empty TZ, or a lone colon, is UTC; as is TZ unset with no /etc/localtime.
+    for (String tz : new String[] {"", ":", null}) {
+      assertNull(refusal(tz, null, none, "Etc/UTC", WINTER));
+      refused("is UTC+09:00", tz, null, none, "Asia/Tokyo");
+    }
+    // TZDIR: a folder without the file, and one whose Asia/Tokyo holds Berlin's rules.
+    refused("no zone file", "Asia/Tokyo", dir.toString(), none, "Asia/Tokyo");
+    Files.createDirectories(dir.resolve("Asia"));
+    Files.copy(ZONEINFO.resolve("Europe/Berlin"), dir.resolve("Asia/Tokyo"));
+    refused("is UTC+01:00", "Asia/Tokyo", dir.toString(), none, "Asia/Tokyo");
+    assertNull(refusal("Asia/Tokyo", dir.toString(), none, "Europe/Berlin", WINTER));
+    // TZ unset: /etc/localtime as a link and as a copy; the JVM's zone is judged by its offsets.
+    Path link = dir.resolve("link");
+    Path copy = dir.resolve("copy");
+    Files.copy(ZONEINFO.resolve("Asia/Tokyo"), copy);
+    Files.createSymbolicLink(link, copy);
+    for (Path localtime : new Path[] {link, copy}) {
+      assertNull(refusal(null, null, localtime, "Asia/Tokyo", WINTER));
+      assertNull(refusal(null, null, localtime, "Japan", WINTER));
+      refused("is UTC+09:00 but the JVM's (Etc/UTC) is UTC", null, null, localtime, "Etc/UTC");
+    }
+    Files.write(dir.resolve("garbage"), "TZif2 and no more".getBytes(StandardCharsets.US_ASCII));
+    refused("not a zone file", null, null, dir.resolve("garbage"), "UTC");
+    // Past the file's last change only a fixed offset is followed, not rules of summer time.
+    Instant later = Instant.parse("2090-01-15T12:00:00Z");
+    assertNull(refusal("Asia/Tokyo", null, none, "Asia/Tokyo", later));
+    assertTrue(refusal("Europe/Berlin", null, none, "Europe/Berlin", later).contains("beyond"));
+    // The process's own TZ, whatever it is, either works or is refused naming it.
     try {
       long stamp = Idstamp.yearStamp();
       assertTrue(stamp >= 0 && stamp <= 4294967295L);
     } catch (IllegalStateException e) {
-      assertTrue(e.getMessage().contains("TZ=\"" + System.getenv("TZ") + "\""), e.getMessage());
+      assertTrue(e.getMessage().contains("TZ"), e.getMessage());
     }
   }
 
+  @Test
+  void reportsCompareHashAndPrintTheIdByContent() {
+    Idstamp.Report a = Idstamp.inspect("5109B8788C4A757", 10, 411796474L);
+    Idstamp.Report b = Idstamp.inspect("5109B8788C4A757".getBytes(StandardCharsets.US_ASCII), 10, 411796474L);
+    assertNotSame(a.id(), b.id());
+    assertEquals(a, b);
+    assertEquals(a.hashCode(), b.hashCode());
+    assertEquals("Report[verdict=EXPIRED, reason=null, id=414243, stamp=411196474, now=411796474, ageMs=600000]", a.toString());
+    assertNotEquals(a, Idstamp.inspect("5109B8788C4A757", 10, 411796475L));
+    assertNotEquals(a, Idstamp.inspect("5109B8788C4A757", 11, 411796474L)); // FRESH
+    Idstamp.Report other = new Idstamp.Report(a.verdict(), null, "ABD".getBytes(StandardCharsets.US_ASCII), a.stamp(), a.now(), a.ageMs());
+    assertNotEquals(a, other);
+    assertEquals(Idstamp.inspect("12", 30, 0), Idstamp.inspect("1", 30, 5));
+    assertEquals("Report[verdict=MALFORMED, reason=too short, id=null, stamp=0, now=0, ageMs=0]", Idstamp.inspect("1", 30, 5).toString());
+  }
+
   /** Reads text as the plain form of a token: scrambled first, with no digit map. */
-  private static long readPlain(byte[] text, long failed) {
+  private static long readPlain(byte[] text, long refused) {
     byte[] identity = new byte[256];
     for (int b = 0; b < 256; b++) {
       identity[b] = (byte) b;
     }
     byte[] token = new byte[text.length];
-    Idstamp.transform(text, token, identity);
-    return Idstamp.readDecimal(token, identity, 0, text.length, failed);
+    for (int k = 0; k < text.length; k++) {
+      token[Codec.source(k, text.length)] = text[k];
+    }
+    return Codec.readDecimal(token, identity, 0, text.length, refused);
   }
 
   @Test

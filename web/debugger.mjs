@@ -1,0 +1,447 @@
+// The token debugger's page: judges the pasted lines with the idstamp
+// package, at a moment and in a zone, and shows one chosen line in detail.
+// What it works out comes from core.mjs; this is the DOM around it. Rows
+// are drawn only where they are seen, and judged only then, so a paste of
+// 100,000 lines shows at once; the summary counts them a slice at a time.
+//
+// Stable hooks for scripts: #verdict, #reason, #id-hex, #stamp, #now and
+// #age-ms hold the chosen line's plain values (decimal numbers, lowercase
+// hex, an empty text where a field does not apply). A link's token is
+// chosen when it is loaded.
+import { utf8OrNull, zoneName } from "../js/index.js";
+import {
+  duration, hexOf, idTextOf, issuedAt, jsonOf, judgeLine, readFragment, readQuestion, splitLines, summaryText,
+  timeLeft, timelineShapes, wallText,
+} from "./core.mjs";
+
+const $ = (id) => document.getElementById(id);
+const ui = {
+  tokens: $("tokens"), linkNote: $("link-note"), now: $("moment-now"), atMode: $("moment-at"),
+  at: $("at"), zone: $("zone"), zones: $("zones"), lifetime: $("lifetime"), map: $("digit-map"),
+  problem: $("problem"), clock: $("clock"), summary: $("summary"), rows: $("rows"),
+  space: $("rows-space"), chosenLine: $("chosen-line"), timeline: $("timeline"),
+  caption: $("timeline-caption"), copy: $("copy"), copyStatus: $("copy-status"), json: $("json"),
+  issueId: $("issue-id"), issue: $("issue"), issued: $("issued"), judgeIssued: $("judge-issued"),
+  issueProblem: $("issue-problem"), large: $("large"), largeNote: $("large-note"),
+  clearLarge: $("clear-large"), editLarge: $("edit-large"), issuedHex: $("issued-hex"),
+  hook: {
+    verdict: $("verdict"), reason: $("reason"), idHex: $("id-hex"), stamp: $("stamp"),
+    now: $("now"), ageMs: $("age-ms"),
+  },
+  idText: $("id-text"), stampTime: $("stamp-time"), nowTime: $("now-time"), ageText: $("age-text"),
+  timeLeft: $("time-left"),
+};
+
+const ROW_HEIGHT = 26;
+
+// The one place the page reads the clock.
+const clock = () => Date.now();
+
+const state = {
+  text: "", // the text the lines were split from
+  lines: [], // strings, or one Uint8Array: the link's token, byte for byte
+  chosen: 0,
+  question: null, // { codec, lifetime, moment } when the inputs read
+  rowCache: new Map(), // line index -> judged row, for the current question
+  countRun: 0, // the summary's count in progress; a newer one stops it
+  issued: null, // the token last issued, as bytes
+};
+
+function askedNow() {
+  const inputs = {
+    lifetime: ui.lifetime.value, map: ui.map.value, zone: ui.zone.value,
+    at: ui.atMode.checked ? ui.at.value : null,
+  };
+  const { problems, question } = readQuestion(inputs, clock());
+  ui.problem.textContent = problems.join(" ");
+  return question ?? null;
+}
+
+function rowAt(index) {
+  let row = state.rowCache.get(index);
+  if (row === undefined) {
+    row = judgeLine(state.question, state.lines[index]);
+    if (state.rowCache.size > 4000) state.rowCache.clear();
+    state.rowCache.set(index, row);
+  }
+  return row;
+}
+
+// ---------------------------------------------------------------------------
+// The rows: only those in view exist.
+
+const drawn = new Map(); // index -> element
+
+function cell(text, className) {
+  const span = document.createElement("span");
+  span.textContent = text;
+  if (className) span.className = className;
+  return span;
+}
+
+function rowElement(index) {
+  const el = document.createElement("div");
+  el.className = "row";
+  el.id = `line-${index + 1}`;
+  el.setAttribute("role", "option");
+  el.setAttribute("aria-posinset", String(index + 1));
+  el.setAttribute("aria-setsize", String(state.lines.length));
+  el.setAttribute("aria-selected", String(index === state.chosen));
+  el.style.transform = `translateY(${index * ROW_HEIGHT}px)`;
+  const r = rowAt(index);
+  el.append(cell(String(index + 1), "num"));
+  if (r.error) {
+    el.append(cell("unreadable", "v-malformed"), cell(r.error));
+    return el;
+  }
+  const verdict = r.verdict === "malformed" ? `malformed: ${r.reason}` : r.verdict;
+  el.append(cell(verdict, `v-${r.verdict}`));
+  el.title = verdict;
+  if (r.verdict !== "malformed") {
+    el.append(
+      cell(idTextOf(r.id)),
+      cell(hexOf(r.id)),
+      cell(duration(r.ageMs), "num"),
+      cell(timeLeft(r, state.question.lifetime), "num"),
+      cell(issuedAt(state.question.moment, r.ageMs)),
+    );
+  }
+  return el;
+}
+
+function drawRows(all) {
+  const n = state.question === null ? 0 : state.lines.length;
+  ui.space.style.height = `${n * ROW_HEIGHT}px`;
+  const first = Math.max(0, Math.floor(ui.rows.scrollTop / ROW_HEIGHT) - 4);
+  const last = Math.min(n, Math.ceil((ui.rows.scrollTop + ui.rows.clientHeight) / ROW_HEIGHT) + 4);
+  for (const [index, el] of drawn) {
+    if (all || index < first || index >= last) {
+      el.remove();
+      drawn.delete(index);
+    }
+  }
+  for (let i = first; i < last; i++) {
+    if (!drawn.has(i)) {
+      const el = rowElement(i);
+      drawn.set(i, el);
+      ui.rows.append(el);
+    }
+  }
+  if (n > 0) ui.rows.setAttribute("aria-activedescendant", `line-${state.chosen + 1}`);
+  else ui.rows.removeAttribute("aria-activedescendant");
+}
+
+// ---------------------------------------------------------------------------
+// The chosen line in detail, the hooks, the picture and the JSON.
+
+function setHooks(values) {
+  for (const key of Object.keys(ui.hook)) ui.hook[key].textContent = values[key] ?? "";
+}
+
+const DETAILS = ["idText", "stampTime", "nowTime", "ageText", "timeLeft"];
+
+function showChosen() {
+  const q = state.question;
+  const has = q !== null && state.chosen < state.lines.length;
+  ui.chosenLine.textContent = has ? String(state.chosen + 1) : "";
+  const r = has ? rowAt(state.chosen) : null;
+  ui.copy.disabled = r === null || Boolean(r.error);
+  if (r === null || r.error) {
+    setHooks({ verdict: r ? "unreadable" : "", reason: r ? r.error : "" });
+    for (const key of DETAILS) ui[key].textContent = "";
+    ui.json.value = "";
+    drawTimeline(null);
+    return;
+  }
+  const parsed = r.verdict !== "malformed";
+  const shown = (f) => (parsed ? f() : "");
+  setHooks({
+    verdict: r.verdict, reason: r.reason ?? "", idHex: shown(() => hexOf(r.id)), stamp: shown(() => String(r.stamp)),
+    now: shown(() => String(r.now)), ageMs: shown(() => String(r.ageMs)),
+  });
+  ui.idText.textContent = shown(() => idTextOf(r.id));
+  ui.stampTime.textContent = shown(() => issuedAt(q.moment, r.ageMs));
+  ui.nowTime.textContent = shown(() => `${wallText(q.moment.wall)} in ${q.moment.zone}`);
+  ui.ageText.textContent = shown(() => duration(r.ageMs));
+  ui.timeLeft.textContent = shown(() => timeLeft(r, q.lifetime) || "none");
+  ui.json.value = jsonOf(r, q.lifetime);
+  drawTimeline(parsed ? r : null);
+}
+
+const SVG = "http://www.w3.org/2000/svg";
+
+function drawTimeline(r) {
+  ui.timeline.replaceChildren();
+  if (r === null) {
+    ui.caption.textContent = "";
+    return;
+  }
+  const { shapes, caption } = timelineShapes(state.question.lifetime, r);
+  for (const [name, attributes, text] of shapes) {
+    const el = document.createElementNS(SVG, name);
+    for (const [k, v] of Object.entries(attributes)) el.setAttribute(k, String(v));
+    if (text !== undefined) el.textContent = text;
+    ui.timeline.append(el);
+  }
+  ui.caption.textContent = caption;
+}
+
+// ---------------------------------------------------------------------------
+// The summary, counted a slice at a time.
+
+function count() {
+  const run = ++state.countRun;
+  const q = state.question;
+  const n = q === null ? 0 : state.lines.length;
+  if (n === 0) {
+    ui.summary.textContent = q === null ? "" : "No lines yet: paste or type tokens above.";
+    return;
+  }
+  const tally = { fresh: 0, expired: 0, ahead: 0, malformed: 0, unreadable: 0 };
+  ui.summary.textContent = summaryText(n, tally, false);
+  let i = 0;
+  const slice = () => {
+    if (run !== state.countRun) return;
+    const stop = Math.min(n, i + 5000);
+    for (; i < stop; i++) {
+      const r = i < 4000 && state.rowCache.has(i) ? state.rowCache.get(i) : judgeLine(q, state.lines[i]);
+      tally[r.error ? "unreadable" : r.verdict]++;
+    }
+    ui.summary.textContent = summaryText(n, tally, i === n);
+    if (i < n) setTimeout(slice, 0);
+  };
+  setTimeout(slice, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Putting it together.
+
+function judgeAll() {
+  state.question = askedNow();
+  state.rowCache.clear();
+  if (state.chosen >= state.lines.length) state.chosen = Math.max(0, state.lines.length - 1);
+  drawRows(true);
+  showChosen();
+  count();
+  const m = state.question?.moment;
+  ui.clock.textContent = m ? `Judging at ${wallText(m.wall)} in ${m.zone}${m.live ? " (now)" : ""}: year stamp ${m.stamp}.` : "";
+}
+
+function choose(index) {
+  const n = state.lines.length;
+  if (n === 0) return;
+  state.chosen = Math.min(Math.max(index, 0), n - 1);
+  const top = state.chosen * ROW_HEIGHT;
+  if (top < ui.rows.scrollTop) ui.rows.scrollTop = top;
+  else if (top + ROW_HEIGHT > ui.rows.scrollTop + ui.rows.clientHeight) {
+    ui.rows.scrollTop = top + ROW_HEIGHT - ui.rows.clientHeight;
+  }
+  for (const [i, el] of drawn) el.setAttribute("aria-selected", String(i === state.chosen));
+  drawRows(false);
+  showChosen();
+}
+
+// Typing in a large paste waits for a pause before the lines are split
+// again; a small text is judged as it is typed.
+let pending = 0;
+function linesFrom(text) {
+  clearTimeout(pending);
+  state.text = text;
+  state.lines = splitLines(text);
+  ui.linkNote.hidden = true;
+  judgeAll();
+}
+function tokensChanged() {
+  clearTimeout(pending);
+  if (ui.tokens.readOnly) return;
+  if (ui.tokens.value.length < 100000) linesFrom(ui.tokens.value);
+  else pending = setTimeout(() => linesFrom(ui.tokens.value), 120);
+}
+
+// A large paste is judged from the clipboard's text and kept out of the
+// box, which shows its first lines: a browser takes seconds to lay out a
+// box of 100,000 lines, and as long again for every key typed into it.
+const LARGE = 100000; // characters
+const PREVIEW_LINES = 200;
+function pasted(e) {
+  const text = e.clipboardData?.getData("text/plain") ?? "";
+  const box = ui.tokens;
+  const whole = box.value.slice(0, box.selectionStart) + text + box.value.slice(box.selectionEnd);
+  if (whole.length < LARGE) return;
+  e.preventDefault();
+  linesFrom(whole);
+  box.value = `${state.lines.slice(0, PREVIEW_LINES).join("\n")}\n…`;
+  box.readOnly = true;
+  ui.large.hidden = false;
+  ui.largeNote.textContent = `${state.lines.length.toLocaleString("en-US")} lines pasted, all judged below; ` +
+    `the box shows the first ${PREVIEW_LINES}.`;
+}
+function leaveLarge(text) {
+  ui.tokens.readOnly = false;
+  ui.large.hidden = true;
+  ui.tokens.value = text;
+  linesFrom(text);
+  ui.tokens.focus();
+}
+
+// A link's question, from location.hash; false when it asks none.
+function applyFragment() {
+  const fields = readFragment(location.hash.replace(/^#/, ""));
+  if (fields === null) return false;
+  if ("lifetime" in fields) ui.lifetime.value = fields.lifetime;
+  if ("map" in fields) ui.map.value = fields.map;
+  if ("zone" in fields) ui.zone.value = fields.zone;
+  if ("at" in fields) {
+    ui.at.value = fields.at;
+    ui.atMode.checked = true;
+  } else {
+    ui.now.checked = true;
+  }
+  if ("token" in fields) judgeBytes(fields.token);
+  else judgeAll();
+  return true;
+}
+
+// One token given as bytes (a link's, an issued one): judged byte for
+// byte, while the box shows it as text.
+function judgeBytes(token) {
+  ui.tokens.readOnly = false;
+  ui.large.hidden = true;
+  const shown = utf8OrNull(token);
+  state.lines = [token];
+  state.chosen = 0;
+  ui.tokens.value = shown === null ? idTextOf(token) : shown;
+  state.text = ui.tokens.value;
+  const exact = shown !== null && !/[\r\n]/.test(shown);
+  ui.linkNote.hidden = exact;
+  ui.linkNote.textContent = exact ? "" :
+    `This token (${token.length} bytes) is judged byte for byte; the box shows it as text. Edit the box to judge its text instead.`;
+  judgeAll();
+}
+
+// ---------------------------------------------------------------------------
+// Issuing, and copying.
+
+function issue() {
+  ui.issueProblem.textContent = "";
+  ui.issued.value = "";
+  const q = askedNow();
+  if (q === null) {
+    ui.issueProblem.textContent = "Fix the question above first.";
+    return;
+  }
+  state.issued = null;
+  ui.issuedHex.textContent = "";
+  try {
+    state.issued = q.codec.cryptId(ui.issueId.value, q.moment.stamp);
+  } catch (e) {
+    ui.issueProblem.textContent = e.message.replace(/^idstamp: /, "");
+    return;
+  }
+  const text = utf8OrNull(state.issued);
+  ui.issued.value = text ?? idTextOf(state.issued);
+  ui.issuedHex.textContent = hexOf(state.issued);
+  if (text === null) {
+    ui.issueProblem.textContent =
+      "The scramble split the id's characters, so this token is not UTF-8 text: it is shown escaped, and in hex.";
+  }
+}
+
+function judgeIssued() {
+  const token = state.issued;
+  if (token === null) return;
+  const text = utf8OrNull(token);
+  if (text !== null && !/[\r\n]/.test(text)) {
+    leaveLarge(text);
+    return;
+  }
+  judgeBytes(token);
+  ui.tokens.focus();
+}
+
+async function copyJson() {
+  const text = ui.json.value;
+  let done = false;
+  try {
+    await navigator.clipboard.writeText(text);
+    done = true;
+  } catch {
+    ui.json.focus();
+    ui.json.select();
+    done = document.execCommand("copy");
+    ui.copy.focus();
+  }
+  ui.copyStatus.textContent = done ? "Copied." : "Select the JSON below and copy it.";
+}
+
+// ---------------------------------------------------------------------------
+// Wiring.
+
+function wireQuestion() {
+  ui.zone.value = zoneName() || "UTC";
+  if (typeof Intl.supportedValuesOf === "function") {
+    const options = Intl.supportedValuesOf("timeZone").map((z) => {
+      const o = document.createElement("option");
+      o.value = z;
+      return o;
+    });
+    ui.zones.replaceChildren(...options);
+  }
+  ui.tokens.addEventListener("input", tokensChanged);
+  ui.tokens.addEventListener("paste", pasted);
+  ui.clearLarge.addEventListener("click", () => leaveLarge(""));
+  ui.editLarge.addEventListener("click", () => leaveLarge(state.text));
+  for (const input of [ui.zone, ui.lifetime, ui.map]) input.addEventListener("input", judgeAll);
+  ui.at.addEventListener("input", () => {
+    if (ui.at.value.trim() !== "") ui.atMode.checked = true;
+    judgeAll();
+  });
+  for (const radio of [ui.now, ui.atMode]) {
+    radio.addEventListener("change", () => {
+      if (ui.atMode.checked && ui.at.value.trim() === "" && state.question) {
+        ui.at.value = wallText(state.question.moment.wall);
+      }
+      judgeAll();
+    });
+  }
+}
+
+function wireRows() {
+  ui.rows.addEventListener("scroll", () => drawRows(false), { passive: true });
+  ui.rows.addEventListener("click", (e) => {
+    const row = e.target.closest(".row");
+    if (row) choose(Number(row.getAttribute("aria-posinset")) - 1);
+  });
+  ui.rows.addEventListener("keydown", (e) => {
+    const page = Math.max(1, Math.floor(ui.rows.clientHeight / ROW_HEIGHT) - 1);
+    const step = { ArrowDown: 1, ArrowUp: -1, PageDown: page, PageUp: -page }[e.key];
+    if (step !== undefined) choose(state.chosen + step);
+    else if (e.key === "Home") choose(0);
+    else if (e.key === "End") choose(state.lines.length - 1);
+    else return;
+    e.preventDefault();
+  });
+  window.addEventListener("resize", () => drawRows(false));
+}
+
+function start() {
+  wireQuestion();
+  wireRows();
+  ui.copy.addEventListener("click", copyJson);
+  ui.issue.addEventListener("click", issue);
+  ui.issueId.addEventListener("keydown", (e) => {
+    if (e.key === "Enter") issue();
+  });
+  ui.judgeIssued.addEventListener("click", judgeIssued);
+  window.addEventListener("hashchange", applyFragment);
+  // "Now" moves on: judge again each second while the page is seen.
+  setInterval(() => {
+    if (!ui.atMode.checked && document.visibilityState === "visible") judgeAll();
+  }, 1000);
+  if (!applyFragment()) {
+    state.lines = splitLines(ui.tokens.value);
+    judgeAll();
+  }
+}
+
+start();
