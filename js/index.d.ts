@@ -68,9 +68,12 @@ export function decryptId(token: Bytes, lifetime?: number, now?: number): Uint8A
 export function inspectToken(token: Bytes, lifetime?: number, now?: number): TokenReport;
 
 /**
- * The year stamp of the local clock now.
- * @throws {Error} when TZ is set to something this runtime cannot apply,
- * such as a POSIX rule (EST5EDT,M3.2.0,M11.1.0) or a file path.
+ * The year stamp of the local clock now, in the zone the C library would
+ * apply: the zone file TZ names under TZDIR (or /usr/share/zoneinfo), UTC for
+ * an empty TZ, /etc/localtime with TZ unset.
+ * @throws {Error} naming TZ where that zone cannot be followed: a name with
+ * no zone file (JST), a POSIX rule (EST5EDT,M3.2.0,M11.1.0), a file path, or
+ * with TZ unset a runtime whose own zone is not the one /etc/localtime holds.
  */
 export function yearStamp(): number;
 

@@ -238,11 +238,23 @@ function readDecimal(p, i, end) {
 //
 // It counts from the local wall-clock fields, not from the time elapsed since
 // 1 January: across a daylight-saving change the two differ by the change.
-// JavaScript's Date applies the host's zone rules, but not every TZ setting
-// the C library applies: given a POSIX rule such as EST5EDT,M3.2.0,M11.1.0,
-// or a file path, a runtime may silently fall back to UTC or to a zone
-// without daylight saving. So where a TZ variable can be read, it must name
-// the very zone the runtime applies, or reading the clock throws.
+// The stamp must come from the zone the C library behind the C++ tool
+// applies, and JavaScript runtimes choose theirs by other rules: they take
+// JST for Asia/Tokyo, keep their own zone data where the host has none, and
+// fall back to UTC for a POSIX rule. So the zone is chosen here as the C
+// library chooses it, and the stamp is that zone's wall clock through Intl:
+//   - TZ names a zone file under $TZDIR, or /usr/share/zoneinfo when TZDIR
+//     is unset or empty, perhaps after a ':' (a name Intl must know too);
+//   - an empty TZ is UTC;
+//   - with TZ unset, /etc/localtime holds the zone, and it must be the one
+//     the runtime chose, compared by the name it links to, or else by its
+//     bytes against the zone file of the runtime's choice.
+// Anything else throws an Error naming TZ: a name with no file (JST,
+// Mars/Olympus; the C library applies UTC there), a POSIX rule, a path.
+// Where files cannot be read (browsers, Deno without --allow-read, Node
+// before 20.16 from import), TZ must be an Area/Location name or UTC and
+// TZDIR unset; where TZ cannot be read (browsers, Deno without --allow-env),
+// the runtime's own zone is used as it is.
 
 const DAYS_BEFORE_MONTH = [0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334];
 
@@ -259,27 +271,148 @@ function stampOfFields(year, month, date, hours, minutes, seconds, ms) {
   return (total * 1000 + ms) % STAMP_MODULUS;
 }
 
-// The same, from the local fields of `date`.
-function stampOfLocal(date) {
-  return stampOfFields(date.getFullYear(), date.getMonth(), date.getDate(), date.getHours(),
-    date.getMinutes(), date.getSeconds(), date.getMilliseconds());
-}
-
-// TZ where the runtime lets us read it. Deno asks before granting access to
-// the environment, so there it is read only when access is already granted.
-function readTz() {
+// Deno asks before it grants access to the environment or to files, so
+// there only what is already granted is used.
+function denoGrants(descriptor) {
+  const deno = globalThis.Deno;
+  if (deno === undefined) return true;
   try {
-    const deno = globalThis.Deno?.permissions?.querySync?.({ name: "env", variable: "TZ" });
-    if (deno !== undefined && deno.state !== "granted") return undefined;
-    return globalThis.process?.env?.TZ;
+    return deno.permissions.querySync(descriptor).state === "granted";
   } catch {
-    return undefined;
+    return false;
   }
 }
 
-let zoneChecked; // the TZ value last checked
-let zoneProblem = null; // and why the runtime cannot apply it, or null
+// TZ and TZDIR, where the runtime lets us read TZ, else undefined; TZDIR is
+// null where it cannot be read.
+function readEnv() {
+  const env = globalThis.process?.env;
+  if (env === undefined || !denoGrants({ name: "env", variable: "TZ" })) return undefined;
+  return { tz: env.TZ, tzdir: denoGrants({ name: "env", variable: "TZDIR" }) ? env.TZDIR : null };
+}
 
+// Reading files synchronously: Deno's own calls, or the fs module of Node
+// and Bun through process.getBuiltinModule, which keeps this file free of
+// imports. null where files under `paths` cannot be read.
+function fileAccess(paths) {
+  const deno = globalThis.Deno;
+  const fs = deno === undefined ? globalThis.process?.getBuiltinModule?.("fs") : undefined;
+  if (deno?.statSync !== undefined) {
+    if (!paths.every((path) => denoGrants({ name: "read", path }))) return null;
+  } else if (fs === undefined) {
+    return null;
+  }
+  const attempt = (call) => {
+    try {
+      return call();
+    } catch {
+      return null;
+    }
+  };
+  return {
+    isFile: (path) => attempt(() => (deno ? deno.statSync(path).isFile : fs.statSync(path).isFile())) === true,
+    read: (path) => attempt(() => (deno ? deno.readFileSync(path) : fs.readFileSync(path))),
+    realPath: (path) => attempt(() => (deno ? deno.realPathSync(path) : fs.realpathSync(path))),
+  };
+}
+
+const ZONEINFO = "/usr/share/zoneinfo";
+const LOCALTIME = "/etc/localtime";
+
+// The zone the C library applies with TZ set to `tz`, as a name Intl knows,
+// or { problem } saying why it cannot be followed here.
+function zoneOfTz(tz, tzdir) {
+  const name = tz.startsWith(":") ? tz.slice(1) : tz;
+  if (name === "") return "UTC";
+  if (tzdir === null) return { problem: "this runtime does not let us read TZDIR (Deno: --allow-env=TZ,TZDIR)" };
+  const dir = tzdir || ZONEINFO;
+  const files = fileAccess([dir]);
+  if (files === null) {
+    if (tzdir) return { problem: `TZDIR is set, and this runtime cannot read files to look in ${tzdir}` };
+    if (name !== "UTC" && !/^[A-Z][A-Za-z_-]*(\/[A-Z][A-Za-z0-9_+-]*)+$/.test(name)) {
+      return {
+        problem: "this runtime cannot read files to see whether the C library has a zone of that name; " +
+          "set TZ to an Area/Location name such as America/New_York",
+      };
+    }
+  } else if (!files.isFile(`${dir}/${name}`)) {
+    return { problem: `${dir} holds no zone file of that name, so the C library would apply UTC; set TZ to a zone it holds, such as America/New_York` };
+  }
+  if (zoneName(name) === undefined) {
+    return { problem: "JavaScript knows no zone of that name; set TZ to a zone name such as America/New_York" };
+  }
+  return name;
+}
+
+// The zone /etc/localtime gives the C library when TZ is unset, if it is
+// the one the runtime applies: a name Intl knows, or { problem }.
+function zoneOfLocaltime() {
+  const applied = zoneName(undefined);
+  if (zoneName(applied) === undefined) {
+    return { problem: `this runtime keeps local time as ${applied ?? "an unnamed zone"}, which Intl does not know` };
+  }
+  const files = fileAccess([LOCALTIME, ZONEINFO]);
+  if (files === null) return applied;
+  const target = files.realPath(LOCALTIME);
+  if (target === null) {
+    // The C library applies UTC without /etc/localtime.
+    if (applied === zoneName("UTC")) return applied;
+    return { problem: `there is no ${LOCALTIME}, so the C library applies UTC, but this runtime applies ${applied}` };
+  }
+  const at = target.lastIndexOf("/zoneinfo/");
+  const linked = at < 0 ? undefined : target.slice(at + "/zoneinfo/".length);
+  if (linked !== undefined && zoneName(linked) === applied) return applied;
+  const held = files.read(target);
+  const own = files.read(`${ZONEINFO}/${applied}`);
+  if (held !== null && own !== null && held.length === own.length && held.every((b, i) => b === own[i])) {
+    return applied;
+  }
+  return {
+    problem: `${LOCALTIME} holds ${linked ?? "another zone"}, but this runtime applies ${applied}; ` +
+      "set TZ to the zone you mean, such as America/New_York",
+  };
+}
+
+let zoneKey; // the TZ and TZDIR the zone was last chosen under
+let zoneChosen; // and the zone, or { problem }
+// The stamp at the start of the last second the clock was read in, and in
+// which zone: zone offsets and their changes fall on whole seconds, so within
+// one second the stamp only adds the milliseconds, without asking Intl again.
+let secondRead;
+let secondZone;
+let secondStamp;
+
+function yearStamp() {
+  const env = readEnv();
+  if (typeof Intl === "undefined") {
+    if (env === undefined) {
+      const d = new Date();
+      return stampOfFields(d.getFullYear(), d.getMonth(), d.getDate(), d.getHours(), d.getMinutes(),
+        d.getSeconds(), d.getMilliseconds());
+    }
+    throw new Error("idstamp cannot read the local clock: this runtime has no Intl to apply the zone TZ names");
+  }
+  const key = env === undefined ? "" : `${env.tz === undefined ? "unset" : `=${env.tz}`}\0${env.tzdir}`;
+  if (key !== zoneKey) {
+    zoneChosen = env === undefined ? zoneName(undefined) : env.tz === undefined ? zoneOfLocaltime() : zoneOfTz(env.tz, env.tzdir);
+    zoneKey = key;
+  }
+  if (typeof zoneChosen !== "string") {
+    const setting = env?.tz === undefined ? "with TZ unset" : `under TZ=${JSON.stringify(env.tz)}`;
+    throw new Error(`idstamp cannot read the local clock ${setting}: ${zoneChosen?.problem ?? "this runtime names no zone"}`);
+  }
+  const now = Date.now();
+  const ms = ((now % 1000) + 1000) % 1000;
+  if (now - ms !== secondRead || zoneChosen !== secondZone) {
+    secondStamp = yearStampAt(now - ms, zoneChosen);
+    secondRead = now - ms;
+    secondZone = zoneChosen;
+  }
+  return (secondStamp + ms) % STAMP_MODULUS;
+}
+
+// Intl's name for a zone (the runtime's own with no argument), in Intl's
+// canonical spelling, or undefined for a zone it does not know.
 function zoneName(timeZone) {
   try {
     return new Intl.DateTimeFormat("en-US", timeZone ? { timeZone } : {}).resolvedOptions()
@@ -287,36 +420,6 @@ function zoneName(timeZone) {
   } catch {
     return undefined;
   }
-}
-
-// Why the runtime's local time does not follow TZ=`tz`, or null when it does.
-function zoneProblemOf(tz) {
-  if (typeof Intl === "undefined") {
-    return "this runtime has no Intl to tell which time zone it applies";
-  }
-  const wanted = tz.startsWith(":") ? tz.slice(1) : tz;
-  const named = wanted === "" ? undefined : zoneName(wanted);
-  const applied = zoneName(undefined);
-  if (named !== undefined && named === applied) return null;
-  return (
-    `JavaScript cannot apply it (this runtime keeps local time as ${applied ?? "an unnamed zone"}` +
-    `${named === undefined ? "" : `, not ${named}`}); set TZ to a zone name such as ` +
-    "America/New_York, or give the stamp yourself"
-  );
-}
-
-function yearStamp() {
-  const tz = readTz();
-  if (tz !== undefined) {
-    if (tz !== zoneChecked) {
-      zoneProblem = zoneProblemOf(tz);
-      zoneChecked = tz;
-    }
-    if (zoneProblem !== null) {
-      throw new Error(`idstamp cannot read the local clock under TZ=${JSON.stringify(tz)}: ${zoneProblem}`);
-    }
-  }
-  return stampOfLocal(new Date());
 }
 
 // ---------------------------------------------------------------------------
