@@ -4,7 +4,9 @@
 // only allocation is Python's own, of the result. The wheel links the
 // library's code in; python3-idstamp calls libidstamp.so.1. Written against
 // the stable ABI of CPython 3.11 (the build defines Py_LIMITED_API), so one
-// binary serves 3.11 and every later version.
+// binary serves 3.11 and every later version. The report type and
+// year_stamp(at) keep to the 3.9 part of that API: a datetime is read
+// through its attributes, not through datetime.h.
 //
 // Ids and tokens arrive as bytes-like objects or str (UTF-8 with
 // surrogateescape) and are handed to the library with their lengths, so a
@@ -18,6 +20,7 @@
 #include <optional>
 #include <string_view>
 
+#include "idstamp/date_ticks.h"
 #include "idstamp/idstamp.h"
 #include "idstamp/token_format.h"
 #include "idstamp/version.h"
@@ -29,9 +32,32 @@
 
 namespace {
 
+// The names year_stamp(at) reads, interned: a name made afresh for each
+// lookup would fill the interpreter's attribute cache with copies.
+const char* const attribute_names[] = {"year",   "month",  "day",         "hour",
+                                       "minute", "second", "microsecond", "utcoffset"};
+constexpr std::size_t utcoffset_name = 7;
+
+// What the module holds: the report type it makes and the objects it
+// needs to make and judge values.
+struct State {
+  PyObject* report_type;  // TokenReport, a struct sequence type
+  PyObject* verdicts[4];  // the members of idstamp.Verdict, by idstamp_verdict
+  PyObject* datetime_type;
+  PyObject* names[8];  // attribute_names
+};
+
+State& state_of(PyObject* module) { return *static_cast<State*>(PyModule_GetState(module)); }
+
+// A new reference to obj.
+PyObject* new_ref(PyObject* obj) {
+  Py_INCREF(obj);
+  return obj;
+}
+
 // A TypeError naming the argument, what it must be, and what it was.
 void wrong_type(PyObject* obj, const char* what, const char* wanted) {
-  PyObject* type = PyType_GetName(Py_TYPE(obj));
+  PyObject* type = PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__name__");
   if (type == nullptr) return;
   PyErr_Format(PyExc_TypeError, "%s must be %s, not %U", what, wanted, type);
   Py_DECREF(type);
@@ -224,42 +250,121 @@ PyObject* decrypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
   return bytes_of({report.id, report.id_length});
 }
 
-// (verdict name, reason, id, stamp, now, age_ms), each None when it does
-// not apply; the package makes a TokenReport of it.
-PyObject* inspect_token(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// The fields of a report, in the one order the package has: inspect_token
+// fills them by index, and the stub lists them in the same order.
+PyStructSequence_Field report_fields[] = {
+    {"verdict", "what the checker makes of the token: an idstamp.Verdict"},
+    {"reason", "why a malformed token is malformed; None otherwise"},
+    {"id", "the id the token carries"},
+    {"stamp", "the stamp as written, which may be a value no issued token holds"},
+    {"now", "the year stamp the token was judged against"},
+    {"age_ms", "now - stamp in milliseconds"},
+    {nullptr, nullptr},
+};
+enum ReportField { verdict_field, reason_field, id_field, stamp_field, now_field, age_field };
+
+PyStructSequence_Desc report_desc = {
+    "idstamp.TokenReport",
+    "The verdict on a token, and what could be read from it: a named tuple\n"
+    "(verdict, reason, id, stamp, now, age_ms).\n\n"
+    "reason says why a malformed token is malformed, and is None otherwise.\n"
+    "The other fields are None for a token that does not parse.",
+    report_fields,
+    6,
+};
+
+PyObject* inspect_token(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) {
   Text token;
   std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
   if (!check_args("inspect_token", args, nargs, kwnames, token, lifetime, now)) return nullptr;
   idstamp_report report;
-  const auto verdict = static_cast<idstamp::Verdict>(check(token.view(), lifetime, now, report));
+  const idstamp_verdict verdict = check(token.view(), lifetime, now, report);
+  const State& state = state_of(module);
   // A new reference to what `make` makes for a token that parses, else to None.
   const auto parsed = [&report](auto make) {
-    return report.parsed != 0 ? make() : Py_NewRef(Py_None);
+    return report.parsed != 0 ? make() : new_ref(Py_None);
   };
   // Items are made one at a time and the first failure ends it, so that no
-  // API call runs with an error set. A failed put releases the tuple and
+  // API call runs with an error set. A failed put releases the report and
   // the items already in it.
-  PyObject* result = PyTuple_New(6);
-  const auto put = [&result](Py_ssize_t i, PyObject* item) {
+  PyObject* result = PyStructSequence_New(reinterpret_cast<PyTypeObject*>(state.report_type));
+  const auto put = [&result](ReportField i, PyObject* item) {
     if (item == nullptr) {
       Py_CLEAR(result);
       return false;
     }
-    PyTuple_SetItem(result, i, item);  // steals the reference
+    PyStructSequence_SetItem(result, i, item);  // steals the reference
     return true;
   };
-  if (result == nullptr || !put(0, str_of(idstamp::verdict_name(verdict))) ||
-      !put(1, report.reason != nullptr ? str_of(report.reason) : Py_NewRef(Py_None)) ||
-      !put(2, parsed([&] { return bytes_of(std::string_view(report.id, report.id_length)); })) ||
-      !put(3, parsed([&] { return PyLong_FromLongLong(report.stamp); })) ||
-      !put(4, parsed([&] { return PyLong_FromUnsignedLong(report.now); })) ||
-      !put(5, parsed([&] { return PyLong_FromLongLong(report.age_ms); })))
+  if (result == nullptr || !put(verdict_field, new_ref(state.verdicts[verdict])) ||
+      !put(reason_field, report.reason != nullptr ? str_of(report.reason) : new_ref(Py_None)) ||
+      !put(id_field,
+           parsed([&] { return bytes_of(std::string_view(report.id, report.id_length)); })) ||
+      !put(stamp_field, parsed([&] { return PyLong_FromLongLong(report.stamp); })) ||
+      !put(now_field, parsed([&] { return PyLong_FromUnsignedLong(report.now); })) ||
+      !put(age_field, parsed([&] { return PyLong_FromLongLong(report.age_ms); })))
     return nullptr;
   return result;
 }
 
-PyObject* year_stamp(PyObject*, PyObject*) { return PyLong_FromUnsignedLong(idstamp_year_stamp()); }
+// The int attribute `name` of obj, which a datetime's fields are.
+bool int_attribute(PyObject* obj, PyObject* name, long& out) {
+  PyObject* value = PyObject_GetAttr(obj, name);
+  if (value == nullptr) return false;
+  out = PyLong_AsLong(value);
+  Py_DECREF(value);
+  return !(out == -1 && PyErr_Occurred() != nullptr);
+}
+
+// Whether `at`, a datetime, is aware: its utcoffset() is not None.
+bool aware(PyObject* at, PyObject* utcoffset, bool& out) {
+  PyObject* method = PyObject_GetAttr(at, utcoffset);
+  if (method == nullptr) return false;
+  PyObject* offset = PyObject_CallObject(method, nullptr);
+  Py_DECREF(method);
+  if (offset == nullptr) return false;
+  out = offset != Py_None;
+  Py_DECREF(offset);
+  return true;
+}
+
+// The stamp of the clock, or of the wall-clock fields of an aware datetime,
+// whatever its zone: the stamp a host in that zone issues at that moment.
+// Takes its arguments as a tuple and a dict: the 3.9 API has no
+// METH_FASTCALL.
+PyObject* year_stamp(PyObject* module, PyObject* args, PyObject* kwargs) {
+  static const char* names[] = {"at", nullptr};
+  PyObject* at = Py_None;
+  if (PyArg_ParseTupleAndKeywords(args, kwargs, "|O:year_stamp", const_cast<char**>(names), &at) ==
+      0)
+    return nullptr;
+  if (at == Py_None) return PyLong_FromUnsignedLong(idstamp_year_stamp());
+  const State& state = state_of(module);
+  const int is_datetime = PyObject_IsInstance(at, state.datetime_type);
+  if (is_datetime < 0) return nullptr;
+  if (is_datetime == 0) {
+    wrong_type(at, "at", "an aware datetime or None");
+    return nullptr;
+  }
+  bool is_aware = false;
+  if (!aware(at, state.names[utcoffset_name], is_aware)) return nullptr;
+  if (!is_aware) {
+    PyErr_SetString(PyExc_ValueError,
+                    "at must be an aware datetime, with a tzinfo that gives its offset; "
+                    "this one is naive");
+    return nullptr;
+  }
+  long value[7];  // each in its datetime range, which ticks_from_parts takes as it is
+  for (std::size_t i = 0; i < 7; ++i) {
+    if (!int_attribute(at, state.names[i], value[i])) return nullptr;
+  }
+  const auto field = [&value](std::size_t i) { return static_cast<std::int32_t>(value[i]); };
+  const idstamp::DateTicks ticks = idstamp::ticks_from_parts(field(0), field(1), field(2), field(3),
+                                                             field(4), field(5), field(6) / 1000);
+  return PyLong_FromUnsignedLong(idstamp::year_stamp_of(ticks));
+}
 
 // Casts through void (*)(void), which every function pointer type may take.
 template <typename F>
@@ -278,19 +383,84 @@ PyMethodDef methods[] = {
      "stamp now (the clock when None); None for any other token."},
     {"inspect_token", as_cfunction(inspect_token), METH_FASTCALL | METH_KEYWORDS,
      "inspect_token($module, /, token, lifetime=" DEFAULT_LIFETIME_TEXT ", now=None)\n--\n\n"
-     "The verdict on token as a tuple (verdict, reason, id, stamp, now, age_ms)."},
-    {"year_stamp", year_stamp, METH_NOARGS,
-     "year_stamp($module, /)\n--\n\n"
-     "Milliseconds since local midnight of 1 January, modulo 2**32."},
+     "The verdict on token for lifetime minutes at year stamp now (the clock\n"
+     "when None, read only for a token that parses), as a TokenReport."},
+    {"year_stamp", as_cfunction(year_stamp), METH_VARARGS | METH_KEYWORDS,
+     "year_stamp($module, /, at=None)\n--\n\n"
+     "Milliseconds since midnight of 1 January, modulo 2**32: of the local\n"
+     "clock when at is None, else of the wall-clock fields of at, an aware\n"
+     "datetime, in its own zone."},
     {nullptr, nullptr, 0, nullptr},
 };
 
-int exec_module(PyObject* module) {
-  if (PyModule_AddIntConstant(module, "MAX_ID_LENGTH", IDSTAMP_MAX_ID_LENGTH) != 0 ||
-      PyModule_AddIntConstant(module, "DEFAULT_LIFETIME", IDSTAMP_DEFAULT_LIFETIME) != 0)
-    return -1;
-  return PyModule_AddStringConstant(module, "__version__", IDSTAMP_VERSION_STRING);
+// Adds obj, a new reference or nullptr, to the module as `name`, and keeps
+// a reference in `slot`.
+bool add(PyObject* module, const char* name, PyObject* obj, PyObject*& slot) {
+  if (obj == nullptr) return false;
+  slot = obj;
+  if (PyModule_AddObject(module, name, new_ref(obj)) != 0) {
+    Py_DECREF(obj);
+    return false;
+  }
+  return true;
 }
+
+// The attribute `name` of the module `module_name`, a new reference.
+PyObject* imported(const char* module_name, const char* name) {
+  PyObject* module = PyImport_ImportModule(module_name);
+  if (module == nullptr) return nullptr;
+  PyObject* attribute = PyObject_GetAttrString(module, name);
+  Py_DECREF(module);
+  return attribute;
+}
+
+int exec_module(PyObject* module) {
+  State& state = state_of(module);
+  if (PyModule_AddIntConstant(module, "MAX_ID_LENGTH", IDSTAMP_MAX_ID_LENGTH) != 0 ||
+      PyModule_AddIntConstant(module, "DEFAULT_LIFETIME", IDSTAMP_DEFAULT_LIFETIME) != 0 ||
+      PyModule_AddStringConstant(module, "__version__", IDSTAMP_VERSION_STRING) != 0)
+    return -1;
+  PyObject* report_type = reinterpret_cast<PyObject*>(PyStructSequence_NewType(&report_desc));
+  if (!add(module, "TokenReport", report_type, state.report_type)) return -1;
+  state.datetime_type = imported("datetime", "datetime");
+  if (state.datetime_type == nullptr) return -1;
+  for (std::size_t i = 0; i < 8; ++i) {
+    state.names[i] = PyUnicode_InternFromString(attribute_names[i]);
+    if (state.names[i] == nullptr) return -1;
+  }
+  PyObject* verdict = imported("idstamp._verdict", "Verdict");
+  if (verdict == nullptr) return -1;
+  for (int i = 0; i < 4; ++i) {
+    const std::string_view name = idstamp::verdict_name(static_cast<idstamp::Verdict>(i));
+    PyObject* value = str_of(name);
+    state.verdicts[i] =
+        value != nullptr ? PyObject_CallFunctionObjArgs(verdict, value, nullptr) : nullptr;
+    Py_XDECREF(value);
+    if (state.verdicts[i] == nullptr) break;
+  }
+  Py_DECREF(verdict);
+  return state.verdicts[3] != nullptr ? 0 : -1;
+}
+
+int traverse_module(PyObject* module, visitproc visit, void* arg) {
+  State& state = state_of(module);
+  Py_VISIT(state.report_type);
+  for (PyObject* v : state.verdicts) Py_VISIT(v);
+  Py_VISIT(state.datetime_type);
+  for (PyObject* name : state.names) Py_VISIT(name);
+  return 0;
+}
+
+int clear_module(PyObject* module) {
+  State& state = state_of(module);
+  Py_CLEAR(state.report_type);
+  for (PyObject*& v : state.verdicts) Py_CLEAR(v);
+  Py_CLEAR(state.datetime_type);
+  for (PyObject*& name : state.names) Py_CLEAR(name);
+  return 0;
+}
+
+void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
 
 PyModuleDef_Slot slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
@@ -301,12 +471,12 @@ PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     "idstamp._idstamp",
     "The compiled core of the idstamp package; import idstamp instead.",
-    0,
+    sizeof(State),
     methods,
     slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    traverse_module,
+    clear_module,
+    free_module,
 };
 
 }  // namespace
