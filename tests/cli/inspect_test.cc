@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/inspect_args.h"
 #include "cli/inspect_batch.h"
 #include "cli/utf8.h"
 #include "idstamp/token_codec.h"
