@@ -137,6 +137,23 @@ int main(void) {
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 0, &at) == 0, "empty id");
     expect(idstamp_issue_token(buffer, sizeof buffer, NULL, 3, &at) == 0, "NULL id");
     expect(idstamp_issue_token(NULL, 0, "ABC", 3, &at) == 0, "NULL buffer");
+    /* The token may go where the id lies: at it, before it or after its
+       start. One byte short, the id stays. */
+    {
+      static const size_t places[][2] = {{0, 0}, {0, 5}, {2, 0}}; /* token, id */
+      for (i = 0; i < 3; ++i) {
+        char* const dst = buffer + places[i][0];
+        memset(buffer, '#', sizeof buffer);
+        memcpy(buffer + places[i][1], "ABC", 3);
+        expect(idstamp_issue_token(dst, 15, buffer + places[i][1], 3, &at) == 15 &&
+                   memcmp(dst, "5109B8788C4A757", 15) == 0,
+               "token over its id");
+      }
+      memset(buffer, '#', sizeof buffer);
+      memcpy(buffer, "ABC", 3);
+      expect(idstamp_issue_token(buffer, 14, buffer, 3, &at) == 0 && memcmp(buffer, "ABC#", 4) == 0,
+             "token over its id, one byte short");
+    }
     memset(long_id, 'x', 1000);
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 1000, &at) == 0, "1000-byte id");
     expect(
