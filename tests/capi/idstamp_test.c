@@ -136,7 +136,7 @@ int main(void) {
     expect(idstamp_issue_token(buffer, sizeof buffer, "A\0B", 3, &at) == 0, "zero byte in the id");
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 0, &at) == 0, "empty id");
     expect(idstamp_issue_token(buffer, sizeof buffer, NULL, 3, &at) == 0, "NULL id");
-    expect(idstamp_issue_token(NULL, 0, "ABC", 3, &at) == 0, "NULL buffer");
+    expect(idstamp_issue_token(NULL, IDSTAMP_MAX_TOKEN_LENGTH, "ABC", 3, &at) == 0, "NULL buffer");
     /* The token may go where the id lies: at it, before it or after its
        start. One byte short, the id stays. */
     {
