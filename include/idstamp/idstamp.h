@@ -65,7 +65,7 @@ typedef enum {
 typedef struct {
   idstamp_verdict verdict;
   const char* reason; /* static text for a malformed token, else NULL */
-  int parsed;         /* nonzero when the token parses; then the fields below are set */
+  int parsed;         /* 1 when the token parses, then the fields below are set; else 0 */
   char id[IDSTAMP_MAX_ID_LENGTH + 1]; /* zero-terminated */
   size_t id_length;
   int64_t stamp;  /* as written in the token */

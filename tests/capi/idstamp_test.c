@@ -43,7 +43,7 @@ int main(void) {
   idstamp_free(NULL);
   {
     idstamp_report report;
-    expect(idstamp_inspect(NULL, 30, &report) == IDSTAMP_MALFORMED && !report.parsed &&
+    expect(idstamp_inspect(NULL, 30, &report) == IDSTAMP_MALFORMED && report.parsed == 0 &&
                strcmp(report.reason, "too short") == 0 && report.id[0] == '\0',
            "inspect NULL");
     expect(idstamp_inspect_at(NULL, 30, stamp, NULL) == IDSTAMP_MALFORMED, "inspect_at NULL");
@@ -80,7 +80,7 @@ int main(void) {
       ++rows;
       now = (uint32_t)(stamp + age);
       v = idstamp_inspect_at(token, (int32_t)lifetime, now, &report);
-      expect(strcmp(names[v], verdict) == 0 && report.parsed && report.age_ms == age &&
+      expect(strcmp(names[v], verdict) == 0 && report.parsed == 1 && report.age_ms == age &&
                  report.now == now && report.stamp == stamp && report.reason == NULL &&
                  strcmp(report.id, "id 42 \xC3\xA9") == 0,
              line);
@@ -99,7 +99,7 @@ int main(void) {
   {
     idstamp_report report;
     expect(idstamp_inspect_at("5109B8788C4A75X", 30, stamp, &report) == IDSTAMP_MALFORMED &&
-               !report.parsed && strcmp(report.reason, "bad stamp") == 0,
+               report.parsed == 0 && strcmp(report.reason, "bad stamp") == 0,
            "malformed with its reason");
   }
 
@@ -166,7 +166,8 @@ int main(void) {
         "the longest token checked");
 
     /* The length bounds the token: bytes after it are not read, and a zero
-       byte anywhere inside makes it malformed. */
+       byte anywhere inside makes it malformed, leaving no id in a report
+       that held one. */
     memcpy(buffer, "5109B8788C4A757X", 16);
     expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_FRESH &&
                strcmp(report.id, "ABC") == 0,
@@ -175,8 +176,11 @@ int main(void) {
       memcpy(buffer, "5109B8788C4A757", 15);
       buffer[i] = '\0';
       expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
-                 !report.parsed && report.reason != NULL,
+                 report.parsed == 0 && report.reason != NULL && report.id[0] == '\0' &&
+                 report.id_length == 0,
              "zero byte in the token");
+      expect(idstamp_check_token("5109B8788C4A757", 15, 30, &at, &report) == IDSTAMP_FRESH,
+             "token with its length");
     }
     expect(idstamp_check_token(NULL, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
                strcmp(report.reason, "too short") == 0,
