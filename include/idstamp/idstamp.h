@@ -65,7 +65,7 @@ typedef enum {
 typedef struct {
   idstamp_verdict verdict;
   const char* reason; /* static text for a malformed token, else NULL */
-  int parsed;         /* nonzero when the token parses; then the fields below are set */
+  int parsed;         /* 1 when the token parses, then the fields below are set; else 0 */
   char id[IDSTAMP_MAX_ID_LENGTH + 1]; /* zero-terminated */
   size_t id_length;
   int64_t stamp;  /* as written in the token */
@@ -87,7 +87,9 @@ IDSTAMP_EXPORT idstamp_verdict idstamp_inspect_at(const char* token, int32_t lif
  * terminating zero. Returns its length; 0, writing nothing, for an invalid
  * id (empty, longer than IDSTAMP_MAX_ID_LENGTH, holding a zero byte, or
  * NULL) or a capacity too small, which IDSTAMP_MAX_TOKEN_LENGTH never is.
- * The clock is read once, and only for a valid id. */
+ * The clock is read once, and only for a valid id. dst may overlap id, as
+ * when a buffer that holds the id receives its token: the token is the one
+ * a separate buffer would receive. */
 IDSTAMP_EXPORT size_t idstamp_issue_token(char* dst, size_t capacity, const char* id,
                                           size_t id_length, const uint32_t* stamp);
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 #include "idstamp/date_ticks.h"
@@ -70,8 +71,19 @@ size_t idstamp_issue_token(char* dst, size_t capacity, const char* id, size_t id
   if (dst == nullptr || id == nullptr) return 0;
   const std::string_view text(id, id_length);
   if (!idstamp::is_valid_id(text)) return 0;  // without reading the clock
-  return idstamp::issue_token(dst, capacity, text,
-                              stamp != nullptr ? *stamp : idstamp::year_stamp());
+  const std::uint32_t at = stamp != nullptr ? *stamp : idstamp::year_stamp();
+  // The core writes the length field before it copies the id, so an id that
+  // shares bytes with dst is issued apart first. std::less orders pointers
+  // into different arrays too.
+  const std::less<const char*> before;
+  if (before(id, dst + capacity) && before(dst, id + id_length)) {
+    char token[IDSTAMP_MAX_TOKEN_LENGTH];
+    const std::size_t n = idstamp::issue_token(token, sizeof token, text, at);
+    if (n > capacity) return 0;
+    std::memcpy(dst, token, n);
+    return n;
+  }
+  return idstamp::issue_token(dst, capacity, text, at);
 }
 
 idstamp_verdict idstamp_check_token(const char* token, size_t token_length, int32_t lifetime,

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/opening.h"
 #include "idstamp/date_ticks.h"
-#include "idstamp/version.h"
 #include "token/decimal.h"
 
 namespace idstamp {
@@ -51,14 +51,7 @@ Settings scan_arguments(Args args) {
 
 CliOutput run_cli(Args args) {
   CliOutput out;
-  if (args.size() == 1 && args[0] == "--help") {
-    out.text.append(usage_text).append(help_text);
-    return out;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    out.text.append("idstamp " IDSTAMP_VERSION_STRING "\n");
-    return out;
-  }
+  if (help_or_version(args, "idstamp", usage_text, help_text, out.text)) return out;
   const Settings s = scan_arguments(args);
   if (!s.id || s.mode == Mode::none || s.lifetime <= 0) {
     out.text.append(usage_text);

@@ -2,9 +2,10 @@
 // token judged and reported, or a batch handed to run_batch.
 #include "cli/inspect.h"
 
+#include "cli/inspect_args.h"
 #include "cli/inspect_batch.h"
 #include "cli/inspect_report.h"
-#include "idstamp/version.h"
+#include "cli/opening.h"
 
 namespace idstamp {
 
@@ -40,14 +41,7 @@ static_assert(default_lifetime == 30, "the usage and help texts name the default
 
 InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
   InspectOutput out;
-  if (args.size() == 1 && args[0] == "--help") {
-    out.out.append(inspect_usage_text).append(help_text);
-    return out;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    out.out.append("idstamp-inspect " IDSTAMP_VERSION_STRING "\n");
-    return out;
-  }
+  if (help_or_version(args, "idstamp-inspect", inspect_usage_text, help_text, out.out)) return out;
   const ScannedArguments scanned = scan_inspect_arguments(args);
   if (!scanned.settings) {
     append_usage_error(out.err, scanned);

@@ -1,8 +1,9 @@
 // idstamp-inspect's arguments, and the moment a --at value names.
+#include "cli/inspect_args.h"
+
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/inspect.h"
 #include "time/calendar.h"
 #include "token/decimal.h"
 

@@ -2,7 +2,8 @@
 #ifndef IDSTAMP_INSPECT_BATCH_H
 #define IDSTAMP_INSPECT_BATCH_H
 
-#include "cli/inspect.h"
+#include "cli/inspect_types.h"
+#include "token/core.h"
 
 namespace idstamp {
 

@@ -13,6 +13,7 @@
 #endif
 
 #include "cli/inspect.h"
+#include "cli/inspect_types.h"
 #include "cli/output.h"
 
 namespace {

@@ -9,22 +9,22 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/inspect.h"
+#include "cli/inspect_types.h"
 #include "cli/text.h"
 #include "idstamp/date_ticks.h"
 #include "token/core.h"
 
 namespace idstamp {
 
-using Report = InspectOutput::Text;
-
-// The longest result of one record: the JSON of a 999-byte id of control
-// characters (six bytes each as a JSON string, two in hex) stays below it.
+// The report of one token, the longest result of one record.
+using Report = FixedText<report_size>;
 inline constexpr std::size_t max_result = Report::capacity;
 
-// Results waiting to be written: several records' worth, so that a batch
-// makes one write for many results.
-using BatchText = FixedText<4 * max_result>;
+// Results waiting to be written.
+using BatchText = FixedText<batch_output_size>;
+
+// A message on standard error, with the usage after it.
+using ErrorText = FixedText<error_size>;
 
 // The lines of one token, `id` being the id the check read: id, stamp, now
 // and age when it parsed, then lifetime and verdict, with the reason for a

@@ -43,7 +43,7 @@ int main(void) {
   idstamp_free(NULL);
   {
     idstamp_report report;
-    expect(idstamp_inspect(NULL, 30, &report) == IDSTAMP_MALFORMED && !report.parsed &&
+    expect(idstamp_inspect(NULL, 30, &report) == IDSTAMP_MALFORMED && report.parsed == 0 &&
                strcmp(report.reason, "too short") == 0 && report.id[0] == '\0',
            "inspect NULL");
     expect(idstamp_inspect_at(NULL, 30, stamp, NULL) == IDSTAMP_MALFORMED, "inspect_at NULL");
@@ -80,7 +80,7 @@ int main(void) {
       ++rows;
       now = (uint32_t)(stamp + age);
       v = idstamp_inspect_at(token, (int32_t)lifetime, now, &report);
-      expect(strcmp(names[v], verdict) == 0 && report.parsed && report.age_ms == age &&
+      expect(strcmp(names[v], verdict) == 0 && report.parsed == 1 && report.age_ms == age &&
                  report.now == now && report.stamp == stamp && report.reason == NULL &&
                  strcmp(report.id, "id 42 \xC3\xA9") == 0,
              line);
@@ -99,7 +99,7 @@ int main(void) {
   {
     idstamp_report report;
     expect(idstamp_inspect_at("5109B8788C4A75X", 30, stamp, &report) == IDSTAMP_MALFORMED &&
-               !report.parsed && strcmp(report.reason, "bad stamp") == 0,
+               report.parsed == 0 && strcmp(report.reason, "bad stamp") == 0,
            "malformed with its reason");
   }
 
@@ -136,7 +136,24 @@ int main(void) {
     expect(idstamp_issue_token(buffer, sizeof buffer, "A\0B", 3, &at) == 0, "zero byte in the id");
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 0, &at) == 0, "empty id");
     expect(idstamp_issue_token(buffer, sizeof buffer, NULL, 3, &at) == 0, "NULL id");
-    expect(idstamp_issue_token(NULL, 0, "ABC", 3, &at) == 0, "NULL buffer");
+    expect(idstamp_issue_token(NULL, IDSTAMP_MAX_TOKEN_LENGTH, "ABC", 3, &at) == 0, "NULL buffer");
+    /* The token may go where the id lies: at it, before it or after its
+       start. One byte short, the id stays. */
+    {
+      static const size_t places[][2] = {{0, 0}, {0, 5}, {2, 0}}; /* token, id */
+      for (i = 0; i < 3; ++i) {
+        char* const dst = buffer + places[i][0];
+        memset(buffer, '#', sizeof buffer);
+        memcpy(buffer + places[i][1], "ABC", 3);
+        expect(idstamp_issue_token(dst, 15, buffer + places[i][1], 3, &at) == 15 &&
+                   memcmp(dst, "5109B8788C4A757", 15) == 0,
+               "token over its id");
+      }
+      memset(buffer, '#', sizeof buffer);
+      memcpy(buffer, "ABC", 3);
+      expect(idstamp_issue_token(buffer, 14, buffer, 3, &at) == 0 && memcmp(buffer, "ABC#", 4) == 0,
+             "token over its id, one byte short");
+    }
     memset(long_id, 'x', 1000);
     expect(idstamp_issue_token(buffer, sizeof buffer, long_id, 1000, &at) == 0, "1000-byte id");
     expect(
@@ -149,7 +166,8 @@ int main(void) {
         "the longest token checked");
 
     /* The length bounds the token: bytes after it are not read, and a zero
-       byte anywhere inside makes it malformed. */
+       byte anywhere inside makes it malformed, leaving no id in a report
+       that held one. */
     memcpy(buffer, "5109B8788C4A757X", 16);
     expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_FRESH &&
                strcmp(report.id, "ABC") == 0,
@@ -158,8 +176,11 @@ int main(void) {
       memcpy(buffer, "5109B8788C4A757", 15);
       buffer[i] = '\0';
       expect(idstamp_check_token(buffer, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
-                 !report.parsed && report.reason != NULL,
+                 report.parsed == 0 && report.reason != NULL && report.id[0] == '\0' &&
+                 report.id_length == 0,
              "zero byte in the token");
+      expect(idstamp_check_token("5109B8788C4A757", 15, 30, &at, &report) == IDSTAMP_FRESH,
+             "token with its length");
     }
     expect(idstamp_check_token(NULL, 15, 30, &at, &report) == IDSTAMP_MALFORMED &&
                strcmp(report.reason, "too short") == 0,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/inspect_args.h"
 #include "cli/inspect_batch.h"
 #include "cli/utf8.h"
 #include "idstamp/token_codec.h"
@@ -198,6 +199,7 @@ TEST(RunInspect, Json) {
       {"\xED\xA0\x80", ""},
       {"\xF4\x90\x80\x80", ""},
       {"caf\xC3", ""},
+      {"ab\xE2\x82", ""},
   };
   for (const auto& c : cases) {
     std::string hex;
@@ -212,6 +214,11 @@ TEST(RunInspect, Json) {
                                   R"("lifetime": 30, "reason": null})"
                                   "\n");
   }
+  // The lines show such an id escaped.
+  EXPECT_NE(inspect(Args{*crypt_id("ab\xE2\x82", now_stamp - 5)})
+                .out.view()
+                .find("id        ab\\xe2\\x82\n"),
+            std::string::npos);
   EXPECT_EQ(inspect(Args{"--json", "-t", "1", "ab"}).out.view(),
             R"({"verdict": "malformed", "id_hex": null, "stamp": null, "now": null, )"
             R"("age_ms": null, "lifetime": 1, "reason": "too short"})"
@@ -440,10 +447,17 @@ bool decodes_as_utf8(std::string_view text) {
 }
 
 // Every text of one to three bytes, and every four-byte sequence with a lead
-// byte of F0 to F7.
+// byte of F0 to F7; each followed by a continuation byte that is not part of
+// it, so that a sequence cut at the end is not read on past it.
 TEST(IsUtf8, AgreesWithDecodingEveryShortText) {
   std::string text;
-  const auto agree = [&text] { return is_utf8(text) == decodes_as_utf8(text); };
+  const auto agree = [&text] {
+    text += '\x80';
+    const std::string_view cut(text.data(), text.size() - 1);
+    const bool agreed = is_utf8(cut) == decodes_as_utf8(cut);
+    text.pop_back();
+    return agreed;
+  };
   std::size_t disagreements = 0;
   for (std::size_t size = 1; size <= 3; ++size) {
     text.assign(size, '\0');

@@ -158,6 +158,10 @@ TEST(ReadToken, Malformed) {
       {"bad stamp", scrambled("003ABC12 ")},
       {"bad stamp", scrambled("003ABC1\n")},
       {"bad stamp", scrambled("003ABC" + std::string(300, '0') + "x")},
+      // Past 18 bytes, with a non-digit after the last whole word of zeros,
+      // and after the last whole word beyond 19 significant digits.
+      {"bad stamp", scrambled("003ABC" + std::string(16, '0') + "12x")},
+      {"bad stamp", scrambled("003ABC1" + std::string(26, '0') + "12x")},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(reference::contents(c.token), std::nullopt) << c.token;

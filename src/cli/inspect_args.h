@@ -1,0 +1,29 @@
+// The arguments of idstamp-inspect, and the moment a --at value names.
+#ifndef IDSTAMP_INSPECT_ARGS_H
+#define IDSTAMP_INSPECT_ARGS_H
+
+#include <optional>
+#include <string_view>
+
+#include "cli/inspect_types.h"
+#include "cli/text.h"
+#include "idstamp/date_ticks.h"
+
+namespace idstamp {
+
+// args = *option [ "--" ] TOKEN, or with "--batch" among the options,
+// args = *option [ "--" ]
+// option = "-t" MINUTES / "--json" / "--at" MOMENT / "--batch" / "-z"
+// MINUTES reads as a positive decimal number, MOMENT as read_moment reads it;
+// TOKEN is the last argument, and may be empty. "-z" needs "--batch".
+// A usage error comes with what is wrong, and the argument at fault.
+ScannedArguments scan_inspect_arguments(Args args);
+
+// "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD HH:MM:SS.mmm", with a T allowed for
+// the space, naming a local date-time that exists in years 1 to 9999: the
+// ticks of its fields. Nothing for any other text, rather than a clamped one.
+std::optional<DateTicks> read_moment(std::string_view text);
+
+}  // namespace idstamp
+
+#endif  // IDSTAMP_INSPECT_ARGS_H
