@@ -51,9 +51,11 @@ try_foreign_packages() {
   return 1
 }
 
-# need_node MAJOR WHAT: stops unless the node on PATH is at least MAJOR.
+# need_node MAJOR WHAT: Debian's Node.js where there is none; then stops
+# unless the node on PATH is at least MAJOR.
 need_node() {
   local major
+  command -v node >/dev/null || need_packages nodejs npm
   major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
   [ "$major" -ge "$1" ] || { echo "$2 needs Node.js $1 or later; found: $(node --version 2>&1)" >&2; exit 1; }
 }
