@@ -49,7 +49,7 @@ Settings scan_arguments(Args args) {
   return s;
 }
 
-CliOutput run_cli(Args args) {
+CliOutput run_cli(const Args& args) {
   CliOutput out;
   if (help_or_version(args, "idstamp", usage_text, help_text, out.text)) return out;
   const Settings s = scan_arguments(args);

@@ -43,7 +43,7 @@ struct CliOutput {
 // What the tool does for `args`, which exclude the program path: a token or
 // an id and a newline, nothing, or the usage text (status 2). "--help" and
 // "--version" as the only argument print the help or the version.
-CliOutput run_cli(Args args);
+CliOutput run_cli(const Args& args);
 
 }  // namespace idstamp
 

@@ -39,7 +39,7 @@ static_assert(default_lifetime == 30, "the usage and help texts name the default
 
 }  // namespace
 
-InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams) {
+InspectOutput run_inspect(const Args& args, Clock clock, BatchStreams& streams) {
   InspectOutput out;
   if (help_or_version(args, "idstamp-inspect", inspect_usage_text, help_text, out.out)) return out;
   const ScannedArguments scanned = scan_inspect_arguments(args);

@@ -26,7 +26,7 @@ struct InspectOutput {
 // records are read from `streams` and their results written there, as
 // run_batch (cli/inspect_batch.h) tells; the status is 0 when it is done, and
 // 1, with the failure's line in err, when reading, writing or memory failed.
-InspectOutput run_inspect(Args args, Clock clock, BatchStreams& streams);
+InspectOutput run_inspect(const Args& args, Clock clock, BatchStreams& streams);
 
 }  // namespace idstamp
 
