@@ -338,7 +338,7 @@ impl Codec {
             token[k - 1] = self.encode[usize::from(b'0') + s];
         }
         let mut i = 1;
-        while i < n - 1 - i {
+        while 2 * i + 1 < n {
             token.swap(i, n - 1 - i);
             i += 2;
         }
@@ -349,33 +349,29 @@ impl Codec {
     /// refused before the time comparison needs no clock. A `lifetime` of 0
     /// or less accepts no token.
     pub fn decrypt_id(&self, token: &[u8], lifetime: i32) -> Result<Option<Vec<u8>>, Error> {
-        let plain = match self.read(token) {
-            Ok(p) if lifetime > 0 => p,
-            _ => return Ok(None),
-        };
-        let now = year_stamp()?;
-        Ok(self.fresh_id(token, &plain, lifetime, now))
+        if lifetime <= 0 || self.with_plain(token, |t| read(t).is_err()) {
+            return Ok(None);
+        }
+        Ok(self.decrypt_id_at(token, lifetime, year_stamp()?))
     }
 
     /// Gives the id of a token that is fresh at year stamp `now`, or `None`
     /// for a refused token (or should the id's memory not be had). It
     /// allocates only the id.
     pub fn decrypt_id_at(&self, token: &[u8], lifetime: i32, now: u32) -> Option<Vec<u8>> {
-        let plain = self.read(token).ok()?;
-        self.fresh_id(token, &plain, lifetime, now)
-    }
-
-    fn fresh_id(&self, token: &[u8], p: &Plain, lifetime: i32, now: u32) -> Option<Vec<u8>> {
-        if judge(p.stamp, lifetime, now) != Verdict::Fresh {
-            return None;
-        }
-        self.id_of(token, p.length)
+        self.with_plain(token, |t| {
+            let p = read(t).ok()?;
+            if judge(p.stamp, lifetime, now) != Verdict::Fresh {
+                return None;
+            }
+            id_of(t, p.length)
+        })
     }
 
     /// Judges a token by the local clock. An error means the clock cannot be
     /// read; a malformed token needs no clock.
     pub fn inspect(&self, token: &[u8], lifetime: i32) -> Result<Report, Error> {
-        if let Err(reason) = self.read(token) {
+        if let Err(reason) = self.with_plain(token, |t| read(t).map(|_| ())) {
             return Ok(malformed(reason));
         }
         Ok(self.inspect_at(token, lifetime, year_stamp()?))
@@ -385,74 +381,157 @@ impl Codec {
     /// nothing for a malformed token. Should the id's memory not be had, the
     /// report is malformed with the reason "out of memory".
     pub fn inspect_at(&self, token: &[u8], lifetime: i32, now: u32) -> Report {
-        let p = match self.read(token) {
-            Ok(p) => p,
-            Err(reason) => return malformed(reason),
-        };
-        let Some(id) = self.id_of(token, p.length) else {
-            return malformed("out of memory");
-        };
-        Report {
-            verdict: judge(p.stamp, lifetime, now),
-            reason: None,
-            id: Some(id),
-            stamp: p.stamp,
-            now,
-            age_ms: i64::from(now).wrapping_sub(p.stamp),
+        self.with_plain(token, |t| {
+            let p = match read(t) {
+                Ok(p) => p,
+                Err(reason) => return malformed(reason),
+            };
+            let Some(id) = id_of(t, p.length) else {
+                return malformed("out of memory");
+            };
+            Report {
+                verdict: judge(p.stamp, lifetime, now),
+                reason: None,
+                id: Some(id),
+                stamp: p.stamp,
+                now,
+                age_ms: i64::from(now).wrapping_sub(p.stamp),
+            }
+        })
+    }
+
+    /// Calls `f` on the plain token: unscrambled on the stack when it is
+    /// short, or else read byte by byte from the token, never on the heap.
+    #[inline]
+    fn with_plain<R>(&self, token: &[u8], f: impl FnOnce(&dyn PlainText) -> R) -> R {
+        if token.len() <= SCRATCH {
+            let mut scratch = [0u8; SCRATCH];
+            let plain = &mut scratch[..token.len()];
+            self.unscramble(token, plain);
+            f(&Unscrambled(plain))
+        } else {
+            f(&Scrambled { codec: self, token })
         }
     }
 
-    /// The plain token's byte at `p`, read straight from the token: each odd
-    /// position below n/2 trades places with its mirror, and the digits go
-    /// through the decoding map.
-    #[inline]
-    fn plain_at(&self, token: &[u8], p: usize) -> u8 {
-        let n = token.len();
-        let q = n - 1 - p;
+    /// Writes into `plain` (as long as token) the token's bytes through the
+    /// decoding map, each odd position below n/2 traded with its mirror.
+    fn unscramble(&self, token: &[u8], plain: &mut [u8]) {
+        for (p, &b) in plain.iter_mut().zip(token) {
+            *p = self.decode[usize::from(b)];
+        }
+        let n = plain.len();
+        let mut i = 1;
+        while 2 * i + 1 < n {
+            plain.swap(i, n - 1 - i);
+            i += 2;
+        }
+    }
+}
+
+/// Tokens up to this length are unscrambled on the stack.
+const SCRATCH: usize = 64;
+
+/// A plain token, byte by byte.
+trait PlainText {
+    fn len(&self) -> usize;
+    fn at(&self, p: usize) -> u8;
+    /// Whether bytes `from..to` hold a zero byte.
+    fn has_zero(&self, from: usize, to: usize) -> bool {
+        (from..to).any(|p| self.at(p) == 0)
+    }
+    /// Appends bytes `from..to` to `out`.
+    fn copy_to(&self, from: usize, to: usize, out: &mut Vec<u8>) {
+        out.extend((from..to).map(|p| self.at(p)));
+    }
+}
+
+struct Unscrambled<'a>(&'a [u8]);
+
+impl PlainText for Unscrambled<'_> {
+    fn len(&self) -> usize {
+        self.0.len()
+    }
+    fn at(&self, p: usize) -> u8 {
+        self.0[p]
+    }
+    fn has_zero(&self, from: usize, to: usize) -> bool {
+        self.0[from..to].contains(&0)
+    }
+    fn copy_to(&self, from: usize, to: usize, out: &mut Vec<u8>) {
+        out.extend_from_slice(&self.0[from..to]);
+    }
+}
+
+/// A long token, read in place: each odd position below n/2 trades places
+/// with its mirror, and the digits go through the decoding map.
+struct Scrambled<'a> {
+    codec: &'a Codec,
+    token: &'a [u8],
+}
+
+impl PlainText for Scrambled<'_> {
+    fn len(&self) -> usize {
+        self.token.len()
+    }
+    fn at(&self, p: usize) -> u8 {
+        let q = self.token.len() - 1 - p;
         let from = if p < q && p & 1 == 1 || q < p && q & 1 == 1 {
             q
         } else {
             p
         };
-        self.decode[usize::from(token[from])]
+        self.codec.decode[usize::from(self.token[from])]
     }
+}
 
-    /// Reads a token without a buffer of its own, or gives why it is
-    /// malformed: the reasons word for word as the library gives them, in the
-    /// order of its checks.
-    fn read(&self, token: &[u8]) -> Result<Plain, &'static str> {
-        let n = token.len();
-        if n < 3 {
-            return Err("too short");
-        }
-        let head = [
-            self.plain_at(token, 0),
-            self.plain_at(token, 1),
-            self.plain_at(token, 2),
-        ];
-        let length = match read_decimal(head.iter().copied()) {
+/// Reads a plain token, or gives why it is malformed: the reasons word for
+/// word as the library gives them, in the order of its checks.
+fn read(t: &dyn PlainText) -> Result<Plain, &'static str> {
+    let n = t.len();
+    if n < 3 {
+        return Err("too short");
+    }
+    let head = [t.at(0), t.at(1), t.at(2)];
+    let length = if head.iter().all(u8::is_ascii_digit) {
+        head.iter().fold(0, |v, d| v * 10 + usize::from(d - b'0'))
+    } else {
+        match read_decimal(head.iter().copied()) {
             Some(l) if l > 0 => l as usize, // at most 999 from three bytes
-            _ => return Err("bad length field"),
-        };
-        if 3 + length >= n {
-            return Err("no stamp");
+            _ => 0,
         }
-        if (3..3 + length).any(|p| self.plain_at(token, p) == 0) {
-            return Err("zero byte in the id");
-        }
-        match read_decimal((3 + length..n).map(|p| self.plain_at(token, p))) {
-            Some(stamp) if stamp != -1 => Ok(Plain { length, stamp }),
-            _ => Err("bad stamp"),
-        }
+    };
+    if length == 0 {
+        return Err("bad length field");
     }
+    if 3 + length >= n {
+        return Err("no stamp");
+    }
+    if t.has_zero(3, 3 + length) {
+        return Err("zero byte in the id");
+    }
+    let first = t.at(3 + length);
+    let stamp = if n - 3 - length <= 18 && (b'1'..=b'9').contains(&first) {
+        // as an issuer writes it: no sign, no leading zero, short
+        (3 + length..n).try_fold(0i64, |v, p| {
+            let d = t.at(p).wrapping_sub(b'0');
+            (d <= 9).then(|| v * 10 + i64::from(d))
+        })
+    } else {
+        read_decimal((3 + length..n).map(|p| t.at(p)))
+    };
+    match stamp {
+        Some(stamp) if stamp != -1 => Ok(Plain { length, stamp }),
+        _ => Err("bad stamp"),
+    }
+}
 
-    /// A copy of the id of a token that reads, or `None` without memory.
-    fn id_of(&self, token: &[u8], length: usize) -> Option<Vec<u8>> {
-        let mut id = Vec::new();
-        id.try_reserve_exact(length).ok()?;
-        id.extend((3..3 + length).map(|p| self.plain_at(token, p)));
-        Some(id)
-    }
+/// A copy of the id of a token that reads, or `None` without memory.
+fn id_of(t: &dyn PlainText, length: usize) -> Option<Vec<u8>> {
+    let mut id = Vec::new();
+    id.try_reserve_exact(length).ok()?;
+    t.copy_to(3, 3 + length, &mut id);
+    Some(id)
 }
 
 /// What a token that reads holds.
