@@ -3,7 +3,7 @@ import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
 import { test } from "node:test";
-import { yearStampAt } from "../../js/index.js";
+import { DEFAULT_DIGIT_MAP, yearStampAt } from "../../js/index.js";
 import {
   duration, hexOf, idTextOf, issuedAt, jsonString, judgeLine, readAt, readFragment, readLifetime, readMoment,
   readQuestion, timelineScale, timelineShapes, wallOf,
@@ -94,9 +94,13 @@ const corpus = process.env.IDSTAMP_CORPUS;
 test("the page judges every corpus row as idstamp-inspect does", { skip: !corpus && "IDSTAMP_CORPUS is unset" }, () => {
   const [head, ...lines] = readFileSync(join(corpus, "tokens.tsv"), "utf8").split("\n").filter((l) => l !== "");
   assert.equal(head, "token_hex\tlifetime\tnow\tverdict\treason\tid_hex\tstamp\tage_ms");
+  const questions = new Map(); // a lifetime's text -> the question the page asks with it
   for (const line of lines) {
     const [token, lifetime, now] = line.split("\t");
-    const { question } = readQuestion({ lifetime, map: "5820739164", zone: "UTC", at: null }, 0);
+    if (!questions.has(lifetime)) {
+      questions.set(lifetime, readQuestion({ lifetime, map: DEFAULT_DIGIT_MAP, zone: "UTC", at: null }, 0).question);
+    }
+    const question = questions.get(lifetime);
     const r = judgeLine({ ...question, moment: { ...question.moment, stamp: Number(now) } }, Buffer.from(token, "hex"));
     const malformed = r.verdict === "malformed";
     const got = [token, lifetime, now, r.verdict, r.reason ?? "", malformed ? "" : hexOf(r.id),
