@@ -428,7 +428,7 @@ namespace Idstamp
     {
         // Seconds of each change since 1970, ascending, and the UTC offset
         // from each change on; before the first, the first standard type.
-        readonly long[] changes;
+        internal readonly long[] changes;
         readonly int[] offsets;
         readonly int before;
         readonly PosixRule footer; // for the times past the last change, or null
