@@ -389,7 +389,9 @@ namespace Idstamp
         {
             long ms = (DateTime.UtcNow.Ticks - UnixEpochTicks) / TimeSpan.TicksPerMillisecond;
             long seconds = FloorDiv(ms, 1000);
-            long offset = LocalZone.Current().OffsetAt(seconds);
+            LocalZone zone = LocalZone.Current();
+            long offset = zone != null ? zone.OffsetAt(seconds)
+                : (long)TimeZoneInfo.Local.GetUtcOffset(new DateTime(UnixEpochTicks + seconds * TimeSpan.TicksPerSecond, DateTimeKind.Utc)).TotalSeconds;
             DateTime local = new DateTime(UnixEpochTicks + (seconds + offset) * TimeSpan.TicksPerSecond, DateTimeKind.Unspecified);
             return Stamp(local.DayOfYear, local.Hour, local.Minute, local.Second, (int)(ms - seconds * 1000));
         }
@@ -443,10 +445,18 @@ namespace Idstamp
 
         static readonly LocalZone Utc = new LocalZone(new long[0], new int[0], 0, null);
 
+        // The zone of the local clock, or null for the system's own on Windows.
         internal static LocalZone Current()
         {
             string tz = Environment.GetEnvironmentVariable("TZ");
             if (tz != null && tz.Length == 0) return Utc;
+            if (Environment.OSVersion.Platform == PlatformID.Win32NT)
+            {
+                // Windows' C library takes the system's zone, which TimeZoneInfo.Local
+                // is too; it reads TZ by rules of its own, which are not applied here.
+                if (tz == null) return null;
+                throw Refuse("TZ=\"" + tz + "\"", "a TZ setting is not applied on Windows");
+            }
             string name = tz == null ? "" : tz.StartsWith(":", StringComparison.Ordinal) ? tz.Substring(1) : tz;
             string shown = tz == null ? "TZ unset" : "TZ=\"" + tz + "\"";
             string path;
