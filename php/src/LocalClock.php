@@ -10,7 +10,7 @@ namespace Idstamp;
  * PHP's own zone (date.timezone, else UTC) ignores TZ, so the zone is found
  * here, on every reading, as the C library finds it:
  *
- *  - TZ empty is UTC.
+ *  - TZ empty, or just ':', is UTC.
  *  - TZ unset names /etc/localtime; with no such file it is UTC.
  *  - Otherwise, less one leading ':', TZ names a zone file: itself when it
  *    starts with '/', else under $TZDIR (or /usr/share/zoneinfo).
@@ -59,11 +59,11 @@ final class LocalClock
     public static function zone(): ?ZoneFile
     {
         $tz = getenv('TZ');
-        if ($tz === '') {
+        if ($tz === '' || $tz === ':') {
             return null;
         }
         $name = $tz === false ? '' : (str_starts_with($tz, ':') ? substr($tz, 1) : $tz);
-        if ($name === '') {
+        if ($tz === false) {
             $path = '/etc/localtime';
         } elseif ($name[0] === '/') {
             $path = $name;
