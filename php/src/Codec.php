@@ -20,14 +20,16 @@ final class Codec
     private const DIGITS = '0123456789';
     private const MS_PER_MINUTE = 60000;
     private const STAMP_MAX = 0xFFFFFFFF;
-    /** Tokens up to this long keep their shuffle masks: every token an issuer writes. */
+    /** Tokens up to this long keep their shuffle mask: every token an issuer writes. */
     private const MASKS_KEPT = 1012;
 
     private readonly string $encode;
     private readonly string $decode;
 
-    /** @var array<int, array{string, string}> by length: which bytes stay, which trade places */
-    private static array $masks = [];
+    /** @var array<int, string> by length: which bytes trade places with their mirrors */
+    private static array $moves = [];
+    /** @var list<string> the length fields "000" to "999" */
+    private static array $fields = [];
     /** @var array<string, Report> one report for each reason, shared: reports never change */
     private static array $malformed = [];
 
@@ -86,8 +88,8 @@ final class Codec
         }
         if ($stamp === null) {
             $stamp = LocalClock::yearStamp();
-        } else {
-            self::checkStamp($stamp, 'stamp');
+        } elseif ($stamp < 0 || $stamp > self::STAMP_MAX) {
+            self::badStamp($stamp, 'stamp');
         }
         $plain = sprintf('%03d', $length) . $id . $stamp;
         return strtr(self::shuffle($plain), self::DIGITS, $this->encode);
@@ -103,11 +105,25 @@ final class Codec
      */
     public function decryptId(string $token, int $lifetime = Idstamp::DEFAULT_LIFETIME, ?int $now = null): ?string
     {
-        if ($now !== null) {
-            self::checkStamp($now, 'now');
+        if ($now !== null && ($now < 0 || $now > self::STAMP_MAX)) {
+            self::badStamp($now, 'now');
         }
-        $read = $this->read($token);
-        if (is_string($read)) {
+        // As read() does, written out here: a call costs a fair share of a check.
+        $n = strlen($token);
+        if ($n < 3) {
+            return null;
+        }
+        $move = self::$moves[$n] ?? self::move($n);
+        $plain = strtr($token ^ (($token ^ strrev($token)) & $move), self::DIGITS, $this->decode);
+        $length = strspn($plain, self::DIGITS, 0, 3) === 3 ? (int) substr($plain, 0, 3) : self::readDecimal(substr($plain, 0, 3));
+        if ($length === null || $length <= 0 || 3 + $length >= $n) {
+            return null;
+        }
+        $id = substr($plain, 3, $length);
+        $text = substr($plain, 3 + $length);
+        $digits = $n - 3 - $length;
+        $stamp = $digits <= 18 && strspn($text, self::DIGITS) === $digits ? (int) $text : self::readDecimal($text);
+        if ($stamp === null || $stamp === -1 || str_contains($id, "\0")) {
             return null;
         }
         if ($now === null) {
@@ -116,8 +132,8 @@ final class Codec
             }
             $now = LocalClock::yearStamp();
         }
-        $minutes = intdiv(self::age($now, $read[1]), self::MS_PER_MINUTE);
-        return $minutes >= 0 && $minutes < $lifetime ? $read[0] : null;
+        $minutes = intdiv($stamp < $now - PHP_INT_MAX ? self::wrappedAge($now, $stamp) : $now - $stamp, self::MS_PER_MINUTE);
+        return $minutes >= 0 && $minutes < $lifetime ? $id : null;
     }
 
     /**
@@ -129,16 +145,44 @@ final class Codec
      */
     public function inspect(string $token, int $lifetime = Idstamp::DEFAULT_LIFETIME, ?int $now = null): Report
     {
-        if ($now !== null) {
-            self::checkStamp($now, 'now');
+        if ($now !== null && ($now < 0 || $now > self::STAMP_MAX)) {
+            self::badStamp($now, 'now');
         }
+        $n = strlen($token);
+        if ($n >= 3) { // as read() does, written out here: a call costs a fair share of a check
+            $move = self::$moves[$n] ?? self::move($n);
+            $plain = strtr($token ^ (($token ^ strrev($token)) & $move), self::DIGITS, $this->decode);
+            // A length field and a stamp as issuers write them: three digits,
+            // and digits with no leading zero that read back the same.
+            $field = substr($plain, 0, 3);
+            $length = (int) $field;
+            if ($length > 0 && 3 + $length < $n && (self::$fields[$length] ?? self::fields()[$length]) === $field) {
+                $id = substr($plain, 3, $length);
+                $text = substr($plain, 3 + $length);
+                $stamp = (int) $text;
+                if ((string) $stamp === $text && $stamp >= 0 && !str_contains($id, "\0")) {
+                    $now ??= LocalClock::yearStamp();
+                    $age = $now - $stamp; // with 0 <= stamp < 2^63, within range
+                    $minutes = intdiv($age, self::MS_PER_MINUTE);
+                    return new Report(
+                        $minutes < 0 ? Verdict::Ahead : ($minutes >= $lifetime ? Verdict::Expired : Verdict::Fresh),
+                        null,
+                        $id,
+                        $stamp,
+                        $now,
+                        $age,
+                    );
+                }
+            }
+        }
+        // Every other token, the long way.
         $read = $this->read($token);
         if (is_string($read)) {
             return self::$malformed[$read] ??= new Report(Verdict::Malformed, $read, null, 0, 0, 0);
         }
         $now ??= LocalClock::yearStamp();
         [$id, $stamp] = $read;
-        $age = self::age($now, $stamp);
+        $age = $stamp < $now - PHP_INT_MAX ? self::wrappedAge($now, $stamp) : $now - $stamp;
         $minutes = intdiv($age, self::MS_PER_MINUTE);
         $verdict = $minutes < 0 ? Verdict::Ahead : ($minutes >= $lifetime ? Verdict::Expired : Verdict::Fresh);
         return new Report($verdict, null, $id, $stamp, $now, $age);
@@ -163,11 +207,9 @@ final class Codec
         return ($seconds * 1000 + (int) $ms) & self::STAMP_MAX;
     }
 
-    private static function checkStamp(int $value, string $name): void
+    private static function badStamp(int $value, string $name): never
     {
-        if ($value < 0 || $value > self::STAMP_MAX) {
-            throw new \InvalidArgumentException(sprintf('%s must be 0 to %d, not %d', $name, self::STAMP_MAX, $value));
-        }
+        throw new \InvalidArgumentException(sprintf('%s must be 0 to %d, not %d', $name, self::STAMP_MAX, $value));
     }
 
     /**
@@ -208,17 +250,14 @@ final class Codec
     }
 
     /**
-     * $now - $stamp, modulo 2^64 read as signed, without leaving the integers:
-     * with 0 <= $now < 2^32 only a stamp below $now - PHP_INT_MAX overflows,
-     * upward, and then each step of (now + MIN) - (stamp - MIN), which is
-     * now - stamp - 2^64, stays in range.
+     * $now - $stamp, modulo 2^64 read as signed, for a stamp below
+     * $now - PHP_INT_MAX, where it overflows: with 0 <= $now < 2^32 no other
+     * does, and only upward. Each step of (now + MIN) - (stamp - MIN), which
+     * is now - stamp - 2^64, stays in range, so no float is ever made.
      */
-    private static function age(int $now, int $stamp): int
+    private static function wrappedAge(int $now, int $stamp): int
     {
-        if ($stamp < $now - PHP_INT_MAX) {
-            return ($now + PHP_INT_MIN) - ($stamp - PHP_INT_MIN);
-        }
-        return $now - $stamp;
+        return ($now + PHP_INT_MIN) - ($stamp - PHP_INT_MIN);
     }
 
     /**
@@ -258,26 +297,33 @@ final class Codec
     /**
      * Trades each odd position i below n/2 with its mirror n-1-i, which is
      * both the issuer's reversal and re-exchange and the checker's undoing
-     * of them: the bytes that stay, masked from the text, joined with those
-     * that move, masked from its reversal.
+     * of them: the text, with the bytes that move taken from its reversal.
      */
     private static function shuffle(string $text): string
     {
         $n = strlen($text);
-        [$stay, $move] = self::$masks[$n] ?? self::masks($n);
-        return ($text & $stay) | (strrev($text) & $move);
+        $move = self::$moves[$n] ?? self::move($n);
+        return $text ^ (($text ^ strrev($text)) & $move);
     }
 
-    /** @return array{string, string} */
-    private static function masks(int $n): array
+    /** @return list<string> "000" to "999" */
+    private static function fields(): array
+    {
+        for ($length = 0; $length < 1000; $length++) {
+            self::$fields[$length] = sprintf('%03d', $length);
+        }
+        return self::$fields;
+    }
+
+    /** Which bytes of a text of $n bytes trade places with their mirrors. */
+    private static function move(int $n): string
     {
         $half = intdiv($n, 2);
-        $low = substr(str_repeat("\xff\x00", intdiv($half + 1, 2)), 0, $half);
-        $stay = $low . ($n % 2 === 1 ? "\xff" : '') . strrev($low);
-        $masks = [$stay, ~$stay];
+        $low = substr(str_repeat("\x00\xff", intdiv($half + 1, 2)), 0, $half);
+        $move = $low . ($n % 2 === 1 ? "\x00" : '') . strrev($low);
         if ($n <= self::MASKS_KEPT) {
-            self::$masks[$n] = $masks;
+            self::$moves[$n] = $move;
         }
-        return $masks;
+        return $move;
     }
 }

@@ -35,25 +35,25 @@ final class Idstamp
     /** @see Codec::cryptId() */
     public static function cryptId(string $id, ?int $stamp = null): string
     {
-        return self::codec()->cryptId($id, $stamp);
+        return (self::$default ??= new Codec())->cryptId($id, $stamp);
     }
 
     /** @see Codec::decryptId() */
     public static function decryptId(string $token, int $lifetime = self::DEFAULT_LIFETIME, ?int $now = null): ?string
     {
-        return self::codec()->decryptId($token, $lifetime, $now);
+        return (self::$default ??= new Codec())->decryptId($token, $lifetime, $now);
     }
 
     /** @see Codec::inspect() */
     public static function inspect(string $token, int $lifetime = self::DEFAULT_LIFETIME, ?int $now = null): Report
     {
-        return self::codec()->inspect($token, $lifetime, $now);
+        return (self::$default ??= new Codec())->inspect($token, $lifetime, $now);
     }
 
     /** @see Codec::yearStamp() */
     public static function yearStamp(?\DateTimeInterface $at = null): int
     {
-        return self::codec()->yearStamp($at);
+        return (self::$default ??= new Codec())->yearStamp($at);
     }
 
     /**
@@ -64,10 +64,5 @@ final class Idstamp
     public static function withDigitMap(string $map): Codec
     {
         return new Codec($map);
-    }
-
-    private static function codec(): Codec
-    {
-        return self::$default ??= new Codec();
     }
 }
