@@ -13,7 +13,7 @@ require dirname(__DIR__) . '/autoload.php';
 
 use Idstamp\Idstamp;
 
-$rounds = (int) ($argv[1] ?? 300);
+$rounds = (int) ($argv[1] ?? 200);
 $calls = (int) ($argv[2] ?? 1000);
 $now = 1_234_567_890;
 $key = random_bytes(32);
