@@ -107,9 +107,6 @@ final class CodecTest extends TestCase
             // 2^32 whole minutes are 2^32 minutes, not 0
             ['-257698037760000', 30, 0, Verdict::Expired, -257698037760000, 257698037760000],
             ['-257698037760000', $max, 0, Verdict::Fresh, -257698037760000, 257698037760000],
-            [' -0', 1, 59999, Verdict::Fresh, 0, 59999],
-            ['+60000', 1, 0, Verdict::Ahead, 60000, -60000],
-            ['59999', 1, 0, Verdict::Fresh, 59999, -59999],
             ['0', 0, 0, Verdict::Expired, 0, 0],
             ['60000', -1, 0, Verdict::Ahead, 60000, -60000],
             ['0', $min, 0, Verdict::Expired, 0, 0],
