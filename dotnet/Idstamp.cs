@@ -380,7 +380,7 @@ namespace Idstamp
         /// The year stamp of the local clock, in the zone the C library would
         /// apply: TZ naming a zone file (under TZDIR, else
         /// /usr/share/zoneinfo, or a full path; one leading ':' allowed),
-        /// /etc/localtime with TZ unset, UTC with TZ empty. For anything else
+        /// /etc/localtime with TZ unset, UTC with TZ empty or ':'. For anything else
         /// (a POSIX rule, a name with no zone file, a zone counting leap
         /// seconds) it throws InvalidOperationException naming TZ rather than
         /// guess. The zone file is read afresh on each call.
@@ -449,7 +449,7 @@ namespace Idstamp
         internal static LocalZone Current()
         {
             string tz = Environment.GetEnvironmentVariable("TZ");
-            if (tz != null && tz.Length == 0) return Utc;
+            if (tz == "" || tz == ":") return Utc; // a lone ':' names no file: UTC, as TZ empty
             if (Environment.OSVersion.Platform == PlatformID.Win32NT)
             {
                 // Windows' C library takes the system's zone, which TimeZoneInfo.Local
@@ -460,7 +460,7 @@ namespace Idstamp
             string name = tz == null ? "" : tz.StartsWith(":", StringComparison.Ordinal) ? tz.Substring(1) : tz;
             string shown = tz == null ? "TZ unset" : "TZ=\"" + tz + "\"";
             string path;
-            if (name.Length == 0)
+            if (tz == null)
             {
                 path = "/etc/localtime";
                 if (!File.Exists(path)) return Utc;

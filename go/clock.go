@@ -30,8 +30,8 @@ func localStamp() (uint32, error) {
 // rule such as EST5EDT,M3.2.0,M11.1.0. So the zone is found here, each time,
 // as the C library finds it:
 //
-//   - TZ unset, or ":", names /etc/localtime; with no such file it is UTC.
-//   - TZ empty is UTC.
+//   - TZ unset names /etc/localtime; with no such file it is UTC.
+//   - TZ empty, or ":" alone, is UTC.
 //   - Otherwise, less one leading ':', TZ names a zone file, under $TZDIR
 //     (or /usr/share/zoneinfo) unless it starts with '/'.
 //   - With no such file, TZ is read as a rule: std offset [dst [offset],
@@ -42,11 +42,11 @@ func localStamp() (uint32, error) {
 // file with leap seconds, a rule Go reads otherwise), this refuses.
 func localZone() (*time.Location, error) {
 	tz, set := os.LookupEnv("TZ")
-	if set && tz == "" {
+	if set && (tz == "" || tz == ":") {
 		return time.UTC, nil
 	}
 	name := strings.TrimPrefix(tz, ":")
-	if name == "" {
+	if !set {
 		loc, err := zoneFile("/etc/localtime")
 		if errors.Is(err, fs.ErrNotExist) {
 			return time.UTC, nil

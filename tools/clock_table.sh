@@ -70,14 +70,19 @@ with_etc() {
   mount --make-rprivate /
   cp -a /etc "$dir/etc"
   rm -f "$dir/etc/localtime"
-  if [ "$how" = link ]; then
+  if [ "$how" != copy ]; then
     ln -s /usr/share/zoneinfo/Asia/Tokyo "$dir/etc/localtime"
   else
     cp /usr/share/zoneinfo/Asia/Tokyo "$dir/etc/localtime"
   fi
   echo Etc/UTC >"$dir/etc/timezone"
   mount --bind "$dir/etc" /etc
-  compare "TZ unset, /etc/localtime: $how of Asia/Tokyo"
+  if [ "$how" = colon ]; then
+    # A lone colon names no file at all: UTC, not /etc/localtime.
+    TZ=: compare "TZ=':', /etc/localtime: link to Asia/Tokyo"
+  else
+    compare "TZ unset, /etc/localtime: $how of Asia/Tokyo"
+  fi
 }
 
 [ $# -ge 1 ] || usage
@@ -112,7 +117,7 @@ done
 rows=$((rows + 1))
 TZ=Asia/Tokyo TZDIR=$empty compare "TZ=Asia/Tokyo, TZDIR an empty folder" || disagree=$((disagree + 1))
 if why=$(unshare -m true 2>&1); then
-  for how in link copy; do
+  for how in link copy colon; do
     rows=$((rows + 1))
     env -u TZ -u TZDIR unshare -m "$0" --with-etc "$how" "$inspect" -- "${cmd[@]}" ||
       disagree=$((disagree + 1))
