@@ -2,6 +2,7 @@
 // token judged and reported, or a batch handed to run_batch.
 #include "cli/inspect.h"
 
+#include "cli/batch_record.h"
 #include "cli/inspect_args.h"
 #include "cli/inspect_batch.h"
 #include "cli/inspect_report.h"
@@ -51,12 +52,16 @@ InspectOutput run_inspect(const Args& args, Clock clock, BatchStreams& streams) 
   }
   const InspectSettings& s = *scanned.settings;
   if (s.batch) {
-    const BatchEnd end = run_batch(s, clock, streams);
+    std::uint64_t unjudged = 0;
+    const BatchEnd end = run_batch(s, clock, streams, &unjudged);
     if (end != BatchEnd::done) {
       out.err.append(end == BatchEnd::read_failed    ? read_failed_text
                      : end == BatchEnd::write_failed ? write_failed_text
                                                      : no_memory_text);
       out.status = 1;
+    } else if (unjudged > 0) {
+      append_unjudged_count(out.err, unjudged);
+      out.status = 3;
     }
     return out;
   }
