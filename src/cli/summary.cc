@@ -7,7 +7,7 @@ namespace idstamp {
 std::size_t AgeHistogram::bucket_of(std::uint64_t magnitude) {
   if (magnitude < 256) return static_cast<std::size_t>(magnitude);
   std::size_t top = 8;  // the index of the highest set bit
-  while (magnitude >> (top + 1) != 0) ++top;
+  while (top < 63 && magnitude >> (top + 1) != 0) ++top;
   const std::size_t shift = top - 7;
   return 256 + (top - 8) * 128 + static_cast<std::size_t>((magnitude >> shift) - 128);
 }
