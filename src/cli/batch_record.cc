@@ -59,7 +59,11 @@ void judge_dated_record(BatchText& out, char* record, std::size_t size, std::uin
   }
   char id[max_id_length + 1];
   Check check;
-  check_token(r.token, s.lifetime, at ? at_stamp(year_stamp_of(*at)) : by_clock(clock), id, check);
+  if (at && *at != batch.stamp_of) {
+    batch.stamp_of = *at;
+    batch.stamp = year_stamp_of(*at);
+  }
+  check_token(r.token, s.lifetime, at ? at_stamp(batch.stamp) : by_clock(clock), id, check);
   if (summary) {
     // By the clock, a token that does not parse leaves it unread, but the
     // summary's first and last count every record judged.

@@ -20,6 +20,8 @@ struct DatedBatch {
   LocalReadings local;
   std::unique_ptr<Summary> summary;  // with --summary
   std::uint64_t unjudged = 0;
+  DateTicks stamp_of = 0;  // the last reading judged at, and its year stamp
+  std::uint32_t stamp = year_stamp_of(0);
 };
 
 // A DatedBatch for `settings`, or nothing when there is no memory for its

@@ -1,5 +1,7 @@
 #include "cli/log_line.h"
 
+#include <cstring>
+
 #include "cli/inspect_args.h"
 #include "time/local_clock.h"
 
@@ -158,8 +160,10 @@ bool clf_time_shaped(std::string_view t) {
 // byte escaped, \xHH the byte it names; any other backslash stays. The new
 // size.
 std::size_t undo_log_escapes(char* request, std::size_t size) {
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < size; ++i) {
+  const void* const first = std::memchr(request, '\\', size);
+  if (first == nullptr) return size;
+  std::size_t out = static_cast<std::size_t>(static_cast<const char*>(first) - request);
+  for (std::size_t i = out; i < size; ++i) {
     char c = request[i];
     if (c == '\\' && i + 1 < size) {
       const char next = request[i + 1];
@@ -180,8 +184,10 @@ std::size_t undo_log_escapes(char* request, std::size_t size) {
 // Percent-decodes value[0, size) in place ('+' stays): the new size, or
 // nothing for a '%' without two hex digits after it.
 std::optional<std::size_t> percent_decode(char* value, std::size_t size) {
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < size; ++i) {
+  const void* const first = std::memchr(value, '%', size);
+  if (first == nullptr) return size;
+  std::size_t out = static_cast<std::size_t>(static_cast<const char*>(first) - value);
+  for (std::size_t i = out; i < size; ++i) {
     char c = value[i];
     if (c == '%') {
       if (size - i < 3 || hex_value(value[i + 1]) < 0 || hex_value(value[i + 2]) < 0)
@@ -196,26 +202,45 @@ std::optional<std::size_t> percent_decode(char* value, std::size_t size) {
 
 }  // namespace
 
+bool LocalReadings::is_last_clf_time(std::string_view time) const {
+  return std::memcmp(time.data(), clf_time_, clf_time_size) == 0;
+}
+
+std::optional<DateTicks> LocalReadings::of_clf_time(std::string_view time) {
+  if (!is_last_clf_time(time)) {
+    std::memcpy(clf_time_, time.data(), clf_time_size);
+    const std::optional<Instant> instant = clf_instant(time);
+    clf_reading_ = instant ? of(*instant) : std::nullopt;
+  }
+  return clf_reading_;
+}
+
 LogRecord read_clf_record(char* line, std::size_t size, std::string_view name,
                           LocalReadings& local) {
   LogRecord r;
   const std::string_view text(line, size);
   const std::size_t open = text.find('[');
-  constexpr std::size_t time_size = 28;
+  constexpr std::size_t time_size = LocalReadings::clf_time_size;
   const std::size_t request = open + time_size + 2;  // after `] "`
-  if (open == std::string_view::npos || !clf_time_shaped(text.substr(open)) ||
-      text.size() < request || text.substr(open + time_size, 2) != " \"") {
+  if (open == std::string_view::npos || text.size() < request ||
+      text.substr(open + time_size, 2) != " \"" ||
+      !(local.is_last_clf_time(text.substr(open, time_size)) ||
+        clf_time_shaped(text.substr(open)))) {
     r.cause = Unjudged::not_a_log_line;
     return r;
   }
-  std::size_t end = request;  // of the request, at its closing quote
-  while (end < size && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+  // The request ends at its closing quote; past a backslash, byte by byte.
+  std::size_t end = text.find('"', request);
+  const std::size_t backslash = text.substr(0, end).find('\\', request);
+  if (backslash != std::string_view::npos) {
+    end = backslash;
+    while (end < size && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+  }
   if (end >= size) {
     r.cause = Unjudged::not_a_log_line;
     return r;
   }
-  const std::optional<Instant> instant = clf_instant(text.substr(open, time_size));
-  const std::optional<DateTicks> at = instant ? local.of(*instant) : std::nullopt;
+  const std::optional<DateTicks> at = local.of_clf_time(text.substr(open, time_size));
   if (!at) {
     r.cause = Unjudged::bad_moment;
     return r;

@@ -30,16 +30,27 @@ struct Instant {
 
 // The local wall-clock reading of an instant under TZ, as the host converts
 // it; nothing when the host cannot, or when the reading falls outside
-// years 1 to 9999. A conversion is remembered, so that the records of one
-// second convert once.
+// years 1 to 9999. The last conversion is remembered, so that the records
+// of one second convert once, and so is the last bracketed time of a CLF
+// line, which the lines of one second share.
 class LocalReadings {
  public:
   std::optional<DateTicks> of(Instant instant);
+  // The reading of a CLF time "[DD/Mon/YYYY:HH:MM:SS +HHMM]" of that shape;
+  // nothing for a field out of range too.
+  std::optional<DateTicks> of_clf_time(std::string_view time);
+  // Whether `time`, of clf_time_size bytes, is the last one converted (and
+  // so of the shape of one).
+  bool is_last_clf_time(std::string_view time) const;
+
+  static constexpr std::size_t clf_time_size = 28;
 
  private:
   bool known_ = false;
   std::int64_t seconds_ = 0;
   std::optional<DateTicks> whole_second_;  // the reading at seconds_, 0 ms
+  char clf_time_[clf_time_size] = {};      // zeroes match no time
+  std::optional<DateTicks> clf_reading_;
 };
 
 // What a record names: the reading to judge at and the token, or a cause.
