@@ -45,12 +45,12 @@ void judge_dated_record(BatchText& out, char* record, std::size_t size, std::uin
   }
   Summary* const summary = batch.summary.get();
   if (r.skipped) {
-    if (summary) summary->add_skipped();
+    if (summary != nullptr) summary->add_skipped();
     return;
   }
   if (r.cause != Unjudged::none) {
     ++batch.unjudged;
-    if (summary) {
+    if (summary != nullptr) {
       summary->add(r.cause);
     } else {
       unjudged_report(out, r.cause, line, s.json);
@@ -64,7 +64,7 @@ void judge_dated_record(BatchText& out, char* record, std::size_t size, std::uin
     batch.stamp = year_stamp_of(*at);
   }
   check_token(r.token, s.lifetime, at ? at_stamp(batch.stamp) : by_clock(clock), id, check);
-  if (summary) {
+  if (summary != nullptr) {
     // By the clock, a token that does not parse leaves it unread, but the
     // summary's first and last count every record judged.
     summary->add(check, at ? *at : check.parsed ? check.clock_ticks : clock());

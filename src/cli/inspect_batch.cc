@@ -85,7 +85,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     if (!flush()) return BatchEnd::write_failed;
     append_summary(out, *dated->summary, settings.json);
   }
-  if (dated && unjudged) *unjudged = dated->unjudged;
+  if (dated && unjudged != nullptr) *unjudged = dated->unjudged;
   return flush() ? BatchEnd::done : BatchEnd::write_failed;
 }
 

@@ -106,11 +106,12 @@ LogRecord read_moments_record(std::string_view record, LocalReadings& local) {
   } else if (!zone.empty()) {
     offset = read_offset(zone, true);
   }
-  if (!reading || (!zone.empty() && !offset)) {
-    r.cause = Unjudged::bad_moment;
-  } else if (!offset) {
-    r.at = *reading;
-  } else if (const std::optional<DateTicks> at = local.of(instant_of(*reading, *offset))) {
+  // A local reading as it reads; an instant as the local clock read then.
+  std::optional<DateTicks> at = reading;
+  if (reading && !zone.empty()) {
+    at = offset ? local.of(instant_of(*reading, *offset)) : std::nullopt;
+  }
+  if (at) {
     r.at = *at;
   } else {
     r.cause = Unjudged::bad_moment;
