@@ -80,11 +80,11 @@ void judge_dated_record(BatchText& out, char* record, std::size_t size, std::uin
 
 void append_summary(BatchText& out, const Summary& summary, bool json) {
   if (json) {
-    FixedText<1024> text;
+    SummaryJson text;
     summary_json(text, summary);
     out.append(text.view());
   } else {
-    FixedText<4096> text;
+    SummaryTable text;
     summary_table(text, summary);
     out.append(text.view());
   }

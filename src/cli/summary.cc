@@ -97,7 +97,7 @@ constexpr std::array<std::string_view, 4> figure_names = {"p50", "p90", "p99", "
 
 }  // namespace
 
-void summary_json(FixedText<1024>& out, const Summary& s) {
+void summary_json(SummaryJson& out, const Summary& s) {
   out.append("{\"records\": ").number(s.records);
   out.append(", \"judged\": ").number(s.judged);
   out.append(", \"skipped\": ").number(s.skipped);
@@ -150,7 +150,7 @@ void summary_json(FixedText<1024>& out, const Summary& s) {
 
 namespace {
 
-using Table = FixedText<4096>;
+using Table = SummaryTable;
 constexpr std::size_t label_width = 22;
 constexpr std::size_t column_width = 12;
 

@@ -69,12 +69,17 @@ struct Summary {
   std::uint64_t unjudged_total() const;
 };
 
+// Room for the summary with every count and age at 20 digits: the JSON
+// line, and the table.
+using SummaryJson = FixedText<2048>;
+using SummaryTable = FixedText<4096>;
+
 // The summary as one line of JSON, keys always present, "\n" after it.
-void summary_json(FixedText<1024>& out, const Summary& s);
+void summary_json(SummaryJson& out, const Summary& s);
 
 // The summary as an aligned table: one line for each count, the ages'
 // percentiles in columns ("-" for an empty set), then first and last.
-void summary_table(FixedText<4096>& out, const Summary& s);
+void summary_table(SummaryTable& out, const Summary& s);
 
 // "YYYY-MM-DD HH:MM:SS.mmm".
 template <std::size_t N>

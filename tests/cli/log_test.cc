@@ -274,6 +274,28 @@ TEST(AgeHistogram, ClampsIntoTheSet) {
             std::uint64_t{1} << 63);
 }
 
+// The longest summary, every count and age at its widest, fits its text.
+TEST(Summary, WidestFits) {
+  Summary s;
+  constexpr std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+  s.records = s.judged = s.skipped = most;
+  s.verdicts.fill(most);
+  s.reasons.fill(most);
+  s.unjudged.fill(most);
+  for (AgeHistogram* h : {&s.fresh, &s.expired}) {
+    h->add(std::numeric_limits<std::int64_t>::min());
+    h->add(-1'000'000'000'000'000'000);
+  }
+  s.first = s.last = ticks_from_parts(9999, 12, 31, 23, 59, 59, 999);
+  SummaryJson json;
+  summary_json(json, s);
+  SummaryTable table;
+  summary_table(table, s);
+  EXPECT_FALSE(json.cut());
+  EXPECT_FALSE(table.cut());
+  EXPECT_EQ(json.view().back(), '\n');
+}
+
 // The stand-in for standard input and output.
 class Streams final : public BatchStreams {
  public:
