@@ -317,6 +317,30 @@ class Streams final : public BatchStreams {
   std::size_t at_ = 0;
 };
 
+// A plain batch summed up is judged by the clock, read for every record, so
+// that first and last count the malformed ones too; with --at, never.
+int reads = 0;
+DateTicks moving_clock() {
+  return ticks_from_parts(2026, 12, 8, 10, 0, 0, 0) + DateTicks(++reads) * 10'000;
+}
+
+TEST(Summary, PlainBatchByTheClock) {
+  const std::string input = *crypt_id("A", year_stamp_of(moving_clock()) - 5) + "\n\nxyz\n";
+  for (const bool at : {false, true}) {
+    std::vector<std::string_view> args = {"--batch", "--summary", "--json"};
+    if (at) args.insert(args.end(), {"--at", "2026-12-08 09:00:00"});
+    Streams streams(input);
+    reads = 0;
+    EXPECT_EQ(run_inspect(args, moving_clock, streams).status, 0);
+    EXPECT_EQ(reads, at ? 0 : 3);
+    const std::string ends =
+        at ? R"("first": "2026-12-08 09:00:00.000", "last": "2026-12-08 09:00:00.000"})"
+           : R"("first": "2026-12-08 10:00:00.001", "last": "2026-12-08 10:00:00.003"})";
+    EXPECT_NE(streams.output.find("{\"records\": 3, \"judged\": 3, "), std::string::npos);
+    EXPECT_NE(streams.output.find(ends + "\n"), std::string::npos) << streams.output;
+  }
+}
+
 DateTicks unused_clock() {
   ADD_FAILURE() << "the clock was read";
   return 0;
