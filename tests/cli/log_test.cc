@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <limits>
 #include <map>
 #include <optional>
@@ -16,38 +14,10 @@
 #include "cli/log_line.h"
 #include "cli/summary.h"
 #include "idstamp/token_codec.h"
+#include "support/in_zone.h"
 
 namespace idstamp {
 namespace {
-
-// Puts the process in a time zone for one test and back afterwards.
-class InZone {
- public:
-  explicit InZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) saved_ = old;
-    set_zone(zone);
-  }
-  ~InZone() { set_zone(saved_ ? saved_->c_str() : nullptr); }
-  InZone(const InZone&) = delete;
-  InZone& operator=(const InZone&) = delete;
-
- private:
-  static void set_zone(const char* zone) {
-#ifdef _WIN32
-    _putenv_s("TZ", zone ? zone : "");
-    _tzset();
-#else
-    if (zone) {
-      setenv("TZ", zone, 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-#endif
-  }
-
-  std::optional<std::string> saved_;
-};
 
 std::string reading_text(DateTicks t) {
   FixedText<32> text;
@@ -272,28 +242,6 @@ TEST(AgeHistogram, ClampsIntoTheSet) {
   EXPECT_EQ(two.percentile(100), -1'000'001);
   EXPECT_EQ(AgeHistogram::representative(AgeHistogram::bucket_of(std::uint64_t{1} << 63)),
             std::uint64_t{1} << 63);
-}
-
-// The longest summary, every count and age at its widest, fits its text.
-TEST(Summary, WidestFits) {
-  Summary s;
-  constexpr std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-  s.records = s.judged = s.skipped = most;
-  s.verdicts.fill(most);
-  s.reasons.fill(most);
-  s.unjudged.fill(most);
-  for (AgeHistogram* h : {&s.fresh, &s.expired}) {
-    h->add(std::numeric_limits<std::int64_t>::min());
-    h->add(-1'000'000'000'000'000'000);
-  }
-  s.first = s.last = ticks_from_parts(9999, 12, 31, 23, 59, 59, 999);
-  SummaryJson json;
-  summary_json(json, s);
-  SummaryTable table;
-  summary_table(table, s);
-  EXPECT_FALSE(json.cut());
-  EXPECT_FALSE(table.cut());
-  EXPECT_EQ(json.view().back(), '\n');
 }
 
 // The stand-in for standard input and output.
