@@ -33,6 +33,8 @@ ScannedArguments scan_inspect_arguments(Args args) {
     return scanned;
   };
   InspectSettings s;
+  std::optional<std::string_view> param;
+  unsigned moment_sources = 0;  // bits for --at, --moments and --log
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -54,7 +56,23 @@ ScannedArguments scan_inspect_arguments(Args args) {
     } else if (arg == "--at") {
       if (++i == args.size()) return usage_error(UsageError::no_value, arg);
       s.at = read_moment(args[i]);
+      moment_sources |= 1u;
       if (!s.at) return usage_error(UsageError::bad_moment, args[i]);
+    } else if (arg == "--moments") {
+      s.form = RecordForm::moments;
+      moment_sources |= 2u;
+    } else if (arg == "--summary") {
+      s.summary = true;
+    } else if (arg == "--log" || arg == "--param") {
+      if (++i == args.size()) return usage_error(UsageError::no_value, arg);
+      if (arg == "--param") {
+        param = args[i];
+      } else if (args[i] != "clf") {
+        return usage_error(UsageError::bad_log_format, args[i]);
+      } else {
+        s.form = RecordForm::clf;
+        moment_sources |= 4u;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       return usage_error(UsageError::unknown_option, arg);
     } else {
@@ -63,6 +81,12 @@ ScannedArguments scan_inspect_arguments(Args args) {
   }
   // The token and nothing after it; in a batch, nothing at all.
   if (s.zero_ends && !s.batch) return usage_error(UsageError::zero_ends_alone, "-z");
+  if (!s.batch && (s.form != RecordForm::token || param || s.summary))
+    return usage_error(UsageError::batch_only, {});
+  if ((s.form == RecordForm::clf) != param.has_value())
+    return usage_error(UsageError::log_and_param, {});
+  if ((moment_sources & (moment_sources - 1)) != 0) return usage_error(UsageError::two_moments, {});
+  if (param) s.param = *param;
   if (!s.batch && i == args.size()) return usage_error(UsageError::no_token, {});
   const std::size_t extra = s.batch ? i : i + 1;
   if (extra < args.size()) {

@@ -13,9 +13,12 @@ namespace idstamp {
 
 // args = *option [ "--" ] TOKEN, or with "--batch" among the options,
 // args = *option [ "--" ]
-// option = "-t" MINUTES / "--json" / "--at" MOMENT / "--batch" / "-z"
+// option = "-t" MINUTES / "--json" / "--at" MOMENT / "--batch" / "-z" /
+//          "--moments" / "--log" "clf" / "--param" NAME / "--summary"
 // MINUTES reads as a positive decimal number, MOMENT as read_moment reads it;
-// TOKEN is the last argument, and may be empty. "-z" needs "--batch".
+// TOKEN is the last argument, and may be empty. "-z", "--moments", "--log",
+// "--param" and "--summary" need "--batch"; "--log" and "--param" come
+// together; at most one of "--at", "--moments" and "--log" is given.
 // A usage error comes with what is wrong, and the argument at fault.
 ScannedArguments scan_inspect_arguments(Args args);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/batch_record.h"
 #include "cli/inspect_report.h"
 #include "cli/record_buffer.h"
 
@@ -31,12 +32,26 @@ void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
 // judged where it lies, and the part of a record still to come moves to the
 // front to await the next read. Only a record that fills the whole buffer
 // grows it.
-BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams) {
+BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams,
+                   std::uint64_t* unjudged) {
   const char end_byte = settings.zero_ends ? '\0' : '\n';
   std::optional<std::uint32_t> fixed_now;
   if (settings.at) fixed_now = year_stamp_of(*settings.at);
+  std::unique_ptr<DatedBatch> dated;
+  if (settings.form != RecordForm::token || settings.summary) {
+    dated = start_dated_batch(settings);
+    if (!dated) return BatchEnd::no_memory;
+  }
   RecordBuffer buffer;
   BatchText out;
+  const auto judge = [&](char* record, std::size_t size, std::uint64_t n) {
+    if (dated) {
+      if (!settings.zero_ends && size > 0 && record[size - 1] == '\r') --size;
+      judge_dated_record(out, record, size, n, settings, settings.at, clock, *dated);
+    } else {
+      judge_record(out, {record, size}, n, settings, fixed_now, clock);
+    }
+  };
   const auto flush = [&out, &streams] {
     const bool written = out.view().empty() || streams.write(out.view());
     out.clear();
@@ -51,7 +66,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     while (const void* found = std::memchr(data + scanned, end_byte, used - scanned)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
       if (out.room() < max_result && !flush()) return BatchEnd::write_failed;
-      judge_record(out, {data + begin, end - begin}, ++line, settings, fixed_now, clock);
+      judge(data + begin, end - begin, ++line);
       begin = end + 1;
       scanned = begin;
     }
@@ -65,7 +80,12 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
-  if (used > 0) judge_record(out, {buffer.data(), used}, ++line, settings, fixed_now, clock);
+  if (used > 0) judge(buffer.data(), used, ++line);
+  if (dated && dated->summary) {
+    if (!flush()) return BatchEnd::write_failed;
+    append_summary(out, *dated->summary, settings.json);
+  }
+  if (dated && unjudged != nullptr) *unjudged = dated->unjudged;
   return flush() ? BatchEnd::done : BatchEnd::write_failed;
 }
 

@@ -2,6 +2,8 @@
 #ifndef IDSTAMP_INSPECT_BATCH_H
 #define IDSTAMP_INSPECT_BATCH_H
 
+#include <cstdint>
+
 #include "cli/inspect_types.h"
 #include "token/core.h"
 
@@ -19,7 +21,12 @@ namespace idstamp {
 // failure that stopped it, after which nothing more is written.
 enum class BatchEnd { done, read_failed, write_failed, no_memory };
 
-BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams);
+// With --moments or --log each record is judged at the moment it names, and
+// a record that names none gets a line that says why (or, for a log line
+// without the parameter, nothing); `unjudged`, when given, receives their
+// count. With --summary, one summary is written at the end instead.
+BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& streams,
+                   std::uint64_t* unjudged = nullptr);
 
 }  // namespace idstamp
 

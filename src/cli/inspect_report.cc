@@ -157,6 +157,18 @@ void append_usage_error(ErrorText& err, const ScannedArguments& scanned) {
     case UsageError::zero_ends_alone:
       err.append("-z needs --batch");
       break;
+    case UsageError::batch_only:
+      err.append("--moments, --log, --param and --summary need --batch");
+      break;
+    case UsageError::bad_log_format:
+      append_quoted(err.append("--log "), argument).append(" is not a log format (clf is)");
+      break;
+    case UsageError::log_and_param:
+      err.append("--log and --param go together");
+      break;
+    case UsageError::two_moments:
+      err.append("--at, --moments and --log exclude one another");
+      break;
   }
   err.append('\n');
 }

@@ -16,7 +16,11 @@ namespace idstamp {
 
 inline constexpr std::string_view inspect_usage_text =
     "usage: idstamp-inspect [-t MINUTES] [--json] [--at MOMENT] [--] TOKEN\n"
-    "       idstamp-inspect --batch [-z] [-t MINUTES] [--json] [--at MOMENT]\n";
+    "       idstamp-inspect --batch [-z] [-t MINUTES] [--json] [--summary]\n"
+    "                       [--at MOMENT | --moments | --log clf --param NAME]\n";
+
+// What a batch's records hold: a token, "MOMENT<TAB>TOKEN", or a log line.
+enum class RecordForm { token, moments, clf };
 
 struct InspectSettings {
   std::int32_t lifetime = default_lifetime;
@@ -24,6 +28,9 @@ struct InspectSettings {
   bool batch = false;           // tokens from standard input, one a record
   bool zero_ends = false;       // records end in a zero byte, not a line feed
   std::optional<DateTicks> at;  // judge as if the local clock read this
+  RecordForm form = RecordForm::token;
+  std::string_view param;  // with --log, the query parameter that holds the token
+  bool summary = false;    // one summary at the end instead of a result each
   std::string_view token;
 };
 
@@ -38,6 +45,10 @@ enum class UsageError {
   extra_argument,   // an argument after the token
   batch_token,      // a token beside --batch
   zero_ends_alone,  // -z without --batch
+  batch_only,       // --moments, --log, --param or --summary without --batch
+  bad_log_format,   // a --log value other than clf
+  log_and_param,    // --log without --param, or --param without --log
+  two_moments,      // two of --at, --moments and --log
 };
 
 struct ScannedArguments {

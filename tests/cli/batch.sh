@@ -90,4 +90,49 @@ grep -q '^{"line": 1, ' "$work/out" || fail "no result while the input waits"
 exec 3>&-
 wait $pid || fail "paused input: status $?"
 
+# Records that name their own moments: every cause that leaves one unjudged,
+# each counted on standard error with status 3; skipped log lines are not
+# unjudged; a failed write still makes the status 1.
+token=$(cat "$work/token.1")
+tab=$(printf '\t')
+unjudged() {  # WANT_STATUS WANT_ERR ARGS... < input
+  want_status=$1 want_err=$2
+  shift 2
+  at UTC $t0 --batch "$@"
+  [ "$status" -eq "$want_status" ] && [ "$(cat "$work/err")" = "$want_err" ] ||
+    fail "$*: status $status, stderr '$(cat "$work/err")'"
+}
+printf '%s\n' "$t0_text$tab$token" "no tab" "2021-02-29 10:00:00$tab$token" \
+  "2021-10-31T00:30:00.250-00:00$tab$token" >"$work/moments"
+unjudged 3 "idstamp-inspect: 2 records could not be judged" --moments <"$work/moments"
+cut -f 2 "$work/out" | sed -n 2,3p >"$work/got"
+printf 'unjudged: no moment\nunjudged: bad moment\n' | cmp -s - "$work/got" || fail "moments: $(cat "$work/out")"
+[ "$(sed -n 1p "$work/out")" = "$(sed -n 4p "$work/out" | sed 's/^4/1/')" ] || fail "Z and local: $(cat "$work/out")"
+unjudged 3 "idstamp-inspect: 2 records could not be judged" --moments --json <"$work/moments"
+[ "$(sed -n 3p "$work/out")" = '{"line": 3, "verdict": null, "error": "bad moment"}' ] ||
+  fail "moments --json: $(cat "$work/out")"
+{
+  printf '1.2.3.4 - - [31/Oct/2021:00:30:00 +0000] "GET /?t=%s HTTP/1.1" 200 1\n' "$token"
+  printf '1.2.3.4 - - [31/Oct/2021:00:30:00 +0000] "GET /?x=1 HTTP/1.1" 200 1\n'
+  printf 'not a log line\n'
+  printf '1.2.3.4 - - [31/Oct/2021:00:30:00 +0000] "GET /?t=%%4 HTTP/1.1" 200 1\n'
+} >"$work/clf"
+unjudged 3 "idstamp-inspect: 2 records could not be judged" --log clf --param t <"$work/clf"
+printf '1\n3\tunjudged: not a log line\n4\tunjudged: bad escape\n' >"$work/want"
+cut -f 1,2 "$work/out" | sed '1s/\t.*//' | cmp -s - "$work/want" || fail "clf: $(cat "$work/out")"
+sed -n 1,2p "$work/clf" >"$work/clf2"
+unjudged 0 "" --log clf --param t <"$work/clf2"
+sed -n 3p "$work/clf" >"$work/clf1"
+unjudged 3 "idstamp-inspect: 1 record could not be judged" --log clf --param t <"$work/clf1"
+unjudged 3 "idstamp-inspect: 2 records could not be judged" --log clf --param t --summary --json <"$work/clf"
+grep -q '^{"records": 4, "judged": 1, "skipped": 1, .*"unjudged": {"no moment": 0, "bad moment": 0, "not a log line": 1, "bad escape": 1}, .*"first": "2021-10-31 00:30:00.000", "last": "2021-10-31 00:30:00.000"}$' "$work/out" ||
+  fail "clf --summary --json: $(cat "$work/out")"
+$wrap "$inspect" --batch --moments <"$work/moments" >/dev/full 2>"$work/err"
+failed "writing standard output"
+for args in "--moments --at $t0_text" "--log clf" "--param t" "--summary X" "--moments X"; do
+  # shellcheck disable=SC2086 # the words of each case
+  at UTC $t0 --batch $args </dev/null
+  [ "$status" -eq 2 ] && [ ! -s "$work/out" ] || fail "$args: status $status"
+done
+
 finish "batch"

@@ -84,13 +84,17 @@ check '' 2 idstamp-inspect -- ''
 check '' 3 idstamp-inspect --json -- -
 check '' 2 idstamp-inspect 5109B8788C4A757 ''
 check '' 4 idstamp-inspect -t 5 5109B8788C4A757 -
-check '-z -t --json --at' 2 idstamp-inspect --batch -
+check '-z -t --json --at --summary --moments --log --param' 2 idstamp-inspect --batch -
+check '--summary' 3 idstamp-inspect --batch --json --s
+check 'clf' 3 idstamp-inspect --batch --log ''
+check '' 3 idstamp-inspect --batch --param ''
+check '--batch' 4 idstamp-inspect --log clf --json --b
 check '-z' 4 idstamp-inspect -t 5 --batch -z
 check '' 3 idstamp-inspect --batch --at ''
 # A --at moment, which bash splits at each ':', is one value.
 check_split '-t --json --at --batch --' "idstamp-inspect --at 2021-10-31T00:30:00 -" \
   idstamp-inspect --at 2021-10-31T00 : 30 : 00 -
-check_split '-z -t --json --at' "idstamp-inspect --batch --at 2021-10-31T00:30:00.250 " \
+check_split '-z -t --json --at --summary --moments --log --param' "idstamp-inspect --batch --at 2021-10-31T00:30:00.250 " \
   idstamp-inspect --batch --at 2021-10-31T00 : 30 : 00.250 ''
 check_split '-t --json --at --batch --' "idstamp-inspect --at '2021-10-31 00:30:00' " \
   idstamp-inspect --at "'2021-10-31 00:30:00'" ''

@@ -68,6 +68,15 @@ TEST(ScanInspectArguments, Grammar) {
       {{"T", "--at", now_text}, {}, 30, false},
       {{"--batch", "T"}, {}, 30, false},
       {{"-z", "T"}, {}, 30, false},
+      {{"--moments", "T"}, {}, 30, false},
+      {{"--summary", "T"}, {}, 30, false},
+      {{"--batch", "--moments", "--at", now_text}, {}, 30, false},
+      {{"--batch", "--moments", "--log", "clf", "--param", "t"}, {}, 30, false},
+      {{"--batch", "--log", "clf"}, {}, 30, false},
+      {{"--batch", "--param", "t"}, {}, 30, false},
+      {{"--batch", "--log", "json", "--param", "t"}, {}, 30, false},
+      {{"--batch", "--log"}, {}, 30, false},
+      {{"--batch", "--at", now_text, "--log", "clf", "--param", "t"}, {}, 30, false},
   };
   for (const auto& c : cases) {
     const ScannedArguments scanned = scan_inspect_arguments(c.args);

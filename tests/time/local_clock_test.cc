@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include "support/in_zone.h"
+
 namespace idstamp {
 
 // Found by argument-dependent lookup, so they live beside LocalFields.
@@ -23,35 +25,6 @@ static void PrintTo(const LocalFields& f, std::ostream* os) {
 }
 
 namespace {
-
-// Puts the process in a time zone for one test and back afterwards.
-class InZone {
- public:
-  explicit InZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) saved_ = old;
-    set_zone(zone);
-  }
-  ~InZone() { set_zone(saved_ ? saved_->c_str() : nullptr); }
-  InZone(const InZone&) = delete;
-  InZone& operator=(const InZone&) = delete;
-
- private:
-  static void set_zone(const char* zone) {
-#ifdef _WIN32
-    _putenv_s("TZ", zone ? zone : "");  // an empty value removes TZ
-    _tzset();
-#else
-    if (zone) {
-      setenv("TZ", zone, 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-#endif
-  }
-
-  std::optional<std::string> saved_;
-};
 
 #ifndef _WIN32
 // A misspelt or missing zone silently means UTC; the local hour at the epoch

@@ -1,0 +1,282 @@
+#include "cli/log_line.h"
+
+#include <cstring>
+
+#include "cli/inspect_args.h"
+#include "time/local_clock.h"
+
+namespace idstamp {
+
+namespace {
+
+constexpr std::int64_t ticks_per_second = 10'000'000;
+// Seconds from 0001-01-01 to 1970-01-01: 719,162 days.
+constexpr std::int64_t epoch_seconds = 62'135'596'800;
+
+// The value of a hex digit, or -1.
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The number of the decimal digits text[at, at + n), or -1 when one is not.
+std::int32_t digits(std::string_view text, std::size_t at, std::size_t n) {
+  std::int32_t v = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    const auto d = static_cast<unsigned char>(text[i] - '0');
+    if (d > 9) return -1;
+    v = v * 10 + d;
+  }
+  return v;
+}
+
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The instant of a reading taken on a clock `offset_minutes` ahead of UTC.
+Instant instant_of(DateTicks reading, std::int32_t offset_minutes) {
+  const auto ticks = static_cast<std::int64_t>(reading & tick_mask);
+  return {ticks / ticks_per_second - epoch_seconds - std::int64_t{offset_minutes} * 60,
+          static_cast<std::int32_t>(ticks / ticks_per_millisecond % 1'000)};
+}
+
+// "+HH:MM" or "-HH:MM" (with a colon) or "+HHMM" / "-HHMM" (without), HH in
+// [0, 23] and MM in [0, 59]: the offset in minutes, or nothing.
+std::optional<std::int32_t> read_offset(std::string_view text, bool colon) {
+  if (text.size() != (colon ? 6u : 5u) || (text[0] != '+' && text[0] != '-')) return std::nullopt;
+  if (colon && text[3] != ':') return std::nullopt;
+  const std::int32_t hours = digits(text, 1, 2);
+  const std::int32_t minutes = digits(text, colon ? 4 : 3, 2);
+  if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return std::nullopt;
+  const std::int32_t offset = hours * 60 + minutes;
+  return text[0] == '-' ? -offset : offset;
+}
+
+}  // namespace
+
+std::string_view unjudged_name(Unjudged cause) {
+  switch (cause) {
+    case Unjudged::none:
+      break;
+    case Unjudged::no_moment:
+      return "no moment";
+    case Unjudged::bad_moment:
+      return "bad moment";
+    case Unjudged::not_a_log_line:
+      return "not a log line";
+    case Unjudged::bad_escape:
+      return "bad escape";
+  }
+  return {};
+}
+
+std::optional<DateTicks> LocalReadings::of(Instant instant) {
+  if (!known_ || instant.seconds != seconds_) {
+    known_ = true;
+    seconds_ = instant.seconds;
+    const LocalFields f = local_fields(instant.seconds);
+    const std::int64_t year = std::int64_t{f.years_since_1900} + 1'900;
+    if (f.month < 0 || year < min_year || year > max_year) {
+      whole_second_ = std::nullopt;
+    } else {
+      whole_second_ = ticks_from_local(f, 0);
+    }
+  }
+  if (!whole_second_) return std::nullopt;
+  return *whole_second_ + static_cast<DateTicks>(instant.millisecond) * ticks_per_millisecond;
+}
+
+LogRecord read_moments_record(std::string_view record, LocalReadings& local) {
+  LogRecord r;
+  const std::size_t tab = record.find('\t');
+  if (tab == std::string_view::npos) {
+    r.cause = Unjudged::no_moment;
+    return r;
+  }
+  r.token = record.substr(tab + 1);
+  const std::string_view moment = record.substr(0, tab);
+  // The reading: 23 characters when the seconds have a fraction.
+  const std::size_t reading_size = moment.size() > 19 && moment[19] == '.' ? 23 : 19;
+  const std::optional<DateTicks> reading = read_moment(moment.substr(0, reading_size));
+  const std::string_view zone = moment.size() > reading_size ? moment.substr(reading_size) : "";
+  std::optional<std::int32_t> offset;
+  if (zone == "Z" || zone == "z") {
+    offset = 0;
+  } else if (!zone.empty()) {
+    offset = read_offset(zone, true);
+  }
+  // A local reading as it reads; an instant as the local clock read then.
+  std::optional<DateTicks> at = reading;
+  if (reading && !zone.empty()) {
+    at = offset ? local.of(instant_of(*reading, *offset)) : std::nullopt;
+  }
+  if (at) {
+    r.at = *at;
+  } else {
+    r.cause = Unjudged::bad_moment;
+  }
+  return r;
+}
+
+namespace {
+
+constexpr std::string_view month_names = "JanFebMarAprMayJunJulAugSepOctNovDec";
+
+// The bracketed time of a CLF line, "[DD/Mon/YYYY:HH:MM:SS +HHMM]", whose
+// shape has been checked: its instant, or nothing for a field out of range.
+std::optional<Instant> clf_instant(std::string_view t) {
+  std::int32_t month = 0;
+  for (std::int32_t m = 0; m < 12; ++m)
+    if (t.substr(4, 3) == month_names.substr(static_cast<std::size_t>(m) * 3, 3)) month = m + 1;
+  const std::int32_t day = digits(t, 1, 2);
+  const std::int32_t year = digits(t, 8, 4);
+  const std::int32_t hour = digits(t, 13, 2);
+  const std::int32_t minute = digits(t, 16, 2);
+  const std::int32_t second = digits(t, 19, 2);
+  const std::optional<std::int32_t> offset = read_offset(t.substr(22, 5), false);
+  if (month == 0 || day < 1 || day > days_in_month(year, month) || hour > 23 || minute > 59 ||
+      second > 59 || !offset) {
+    return std::nullopt;
+  }
+  return instant_of(ticks_from_parts(year, month, day, hour, minute, second, 0), *offset);
+}
+
+// Whether the 28 bytes at t have the shape of the bracketed time.
+bool clf_time_shaped(std::string_view t) {
+  constexpr std::string_view shape = "[00/aaa/0000:00:00:00 +0000]";
+  if (t.size() < shape.size()) return false;
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    const char c = t[i];
+    const bool fits = shape[i] == '0'   ? c >= '0' && c <= '9'
+                      : shape[i] == 'a' ? is_letter(c)
+                      : shape[i] == '+' ? c == '+' || c == '-'
+                                        : c == shape[i];
+    if (!fits) return false;
+  }
+  return true;
+}
+
+// Undoes the log escapes of request[0, size) in place: \" and \\ give the
+// byte escaped, \xHH the byte it names; any other backslash stays. The new
+// size.
+std::size_t undo_log_escapes(char* request, std::size_t size) {
+  const void* const first = std::memchr(request, '\\', size);
+  if (first == nullptr) return size;
+  std::size_t out = static_cast<std::size_t>(static_cast<const char*>(first) - request);
+  for (std::size_t i = out; i < size; ++i) {
+    char c = request[i];
+    if (c == '\\' && i + 1 < size) {
+      const char next = request[i + 1];
+      if (next == '"' || next == '\\') {
+        c = next;
+        ++i;
+      } else if (next == 'x' && i + 3 < size && hex_value(request[i + 2]) >= 0 &&
+                 hex_value(request[i + 3]) >= 0) {
+        c = static_cast<char>(hex_value(request[i + 2]) * 16 + hex_value(request[i + 3]));
+        i += 3;
+      }
+    }
+    request[out++] = c;
+  }
+  return out;
+}
+
+// Percent-decodes value[0, size) in place ('+' stays): the new size, or
+// nothing for a '%' without two hex digits after it.
+std::optional<std::size_t> percent_decode(char* value, std::size_t size) {
+  const void* const first = std::memchr(value, '%', size);
+  if (first == nullptr) return size;
+  std::size_t out = static_cast<std::size_t>(static_cast<const char*>(first) - value);
+  for (std::size_t i = out; i < size; ++i) {
+    char c = value[i];
+    if (c == '%') {
+      if (size - i < 3 || hex_value(value[i + 1]) < 0 || hex_value(value[i + 2]) < 0)
+        return std::nullopt;
+      c = static_cast<char>(hex_value(value[i + 1]) * 16 + hex_value(value[i + 2]));
+      i += 2;
+    }
+    value[out++] = c;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool LocalReadings::is_last_clf_time(std::string_view time) const {
+  return std::memcmp(time.data(), clf_time_, clf_time_size) == 0;
+}
+
+std::optional<DateTicks> LocalReadings::of_clf_time(std::string_view time) {
+  if (!is_last_clf_time(time)) {
+    std::memcpy(clf_time_, time.data(), clf_time_size);
+    const std::optional<Instant> instant = clf_instant(time);
+    clf_reading_ = instant ? of(*instant) : std::nullopt;
+  }
+  return clf_reading_;
+}
+
+LogRecord read_clf_record(char* line, std::size_t size, std::string_view name,
+                          LocalReadings& local) {
+  LogRecord r;
+  const std::string_view text(line, size);
+  const std::size_t open = text.find('[');
+  constexpr std::size_t time_size = LocalReadings::clf_time_size;
+  const std::size_t request = open + time_size + 2;  // after `] "`
+  if (open == std::string_view::npos || text.size() < request ||
+      text.substr(open + time_size, 2) != " \"" ||
+      !(local.is_last_clf_time(text.substr(open, time_size)) ||
+        clf_time_shaped(text.substr(open)))) {
+    r.cause = Unjudged::not_a_log_line;
+    return r;
+  }
+  // The request ends at its closing quote; past a backslash, byte by byte.
+  std::size_t end = text.find('"', request);
+  const std::size_t backslash = text.substr(0, end).find('\\', request);
+  if (backslash != std::string_view::npos) {
+    end = backslash;
+    while (end < size && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+  }
+  if (end >= size) {
+    r.cause = Unjudged::not_a_log_line;
+    return r;
+  }
+  const std::optional<DateTicks> at = local.of_clf_time(text.substr(open, time_size));
+  if (!at) {
+    r.cause = Unjudged::bad_moment;
+    return r;
+  }
+  r.at = *at;
+  // The target: after the request's first space, up to its next.
+  const std::string_view req(line + request, undo_log_escapes(line + request, end - request));
+  const std::size_t space = req.find(' ');
+  std::string_view target = space == std::string_view::npos ? "" : req.substr(space + 1);
+  target = target.substr(0, target.find(' '));
+  const std::size_t question = target.find('?');
+  r.skipped = true;
+  if (question == std::string_view::npos) return r;
+  std::string_view query = target.substr(question + 1);
+  query = query.substr(0, query.find('#'));
+  while (true) {
+    const std::string_view pair = query.substr(0, query.find('&'));
+    const std::size_t equals = pair.find('=');
+    if (pair.substr(0, equals) == name) {
+      const std::string_view value =
+          pair.substr(equals == std::string_view::npos ? pair.size() : equals + 1);
+      // The value lies in `line`, which this function may write.
+      char* const bytes = line + (value.data() - text.data());
+      const std::optional<std::size_t> decoded = percent_decode(bytes, value.size());
+      r.skipped = false;
+      if (!decoded) {
+        r.cause = Unjudged::bad_escape;
+      } else {
+        r.token = std::string_view(bytes, *decoded);
+      }
+      return r;
+    }
+    if (pair.size() == query.size()) return r;
+    query.remove_prefix(pair.size() + 1);
+  }
+}
+
+}  // namespace idstamp
