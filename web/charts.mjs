@@ -94,7 +94,8 @@ function verdictChart(data, first, last) {
     ["text", { x: BOX.left, y: BOX.bottom + 16 }, timeLabel(start * unit.ms, unit)],
     ["text", { x: BOX.right, y: BOX.bottom + 16, "text-anchor": "end" }, timeLabel((start + n - 1) * unit.ms, unit)],
   );
-  const caption = `Verdicts by the local time each record was judged at, one bar a ${unit.name}, ` +
+  const each = unit.name === "hour" ? "an hour" : unit.name.includes(" ") ? `every ${unit.name}` : `a ${unit.name}`;
+  const caption = `Verdicts by the local time each record was judged at, one bar ${each}, ` +
     `${n.toLocaleString("en-US")} bar${n === 1 ? "" : "s"}.`;
   return { shapes, caption, unit: unit.name, bars: n };
 }

@@ -223,23 +223,35 @@ function percentDecode(v) {
 // ---------------------------------------------------------------------------
 // A record: { token, wallMs } to judge, { cause } unjudged, or { skipped }.
 
+const FIRST_READING = utcOf(1, 1, 1);
+const PAST_READINGS = utcOf(10000, 1, 1);
+
+// The local reading of an instant, or null when its year is not 1 to
+// 9999: such a reading has no year stamp (nor a text of the usual form).
+function localReading(clock, instant) {
+  const wall = clock(instant);
+  return wall >= FIRST_READING && wall < PAST_READINGS ? wall : null;
+}
+
 function momentRecord(b, from, to, clock) {
   const tab = b.subarray(from, to).indexOf(TAB);
   if (tab === -1) return { cause: "no moment" };
   const m = readMomentBytes(b, from, from + tab);
-  if (m === null) return { cause: "bad moment" };
-  return { token: b.subarray(from + tab + 1, to), wallMs: m.wall ?? clock(m.instant) };
+  const wallMs = m === null ? null : m.wall ?? localReading(clock, m.instant);
+  if (wallMs === null) return { cause: "bad moment" };
+  return { token: b.subarray(from + tab + 1, to), wallMs };
 }
 
 function clfRecord(b, from, to, clock, name) {
   const shape = clfShape(b, from, to);
   if (shape === null) return { cause: "not a log line" };
   const instant = clfInstant(b, shape.date);
-  if (instant === null) return { cause: "bad moment" };
+  const wallMs = instant === null ? null : localReading(clock, instant);
+  if (wallMs === null) return { cause: "bad moment" };
   const token = queryValue(unescapeRequest(b, shape.start, shape.end), name);
   if (token === null) return { skipped: true };
   if (token === "bad escape") return { cause: token };
-  return { token, wallMs: clock(instant) };
+  return { token, wallMs };
 }
 
 // A reader of records in `format` ("moments", or "clf" with `param`),

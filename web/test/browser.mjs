@@ -20,6 +20,7 @@ import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
 import { loadVectors } from "../../js/tools/vectors.mjs";
 import { buildPage } from "../build.mjs";
 import { launch } from "./cdp.mjs";
+import { clfLog, momentsLog } from "./log-sample.mjs";
 
 const [inspect, ...options] = process.argv.slice(2);
 const corpus = process.env.IDSTAMP_CORPUS;
@@ -350,6 +351,74 @@ await open(pageUrl);
   keys.sort((a, b) => a - b);
   check("with them, each key typed is answered within 200 ms", keys[keys.length - 1] < 200 && lifetime === "30",
     `median ${keys[keys.length >> 1].toFixed(0)} ms, slowest ${keys[keys.length - 1].toFixed(0)} ms, over ${keys.length} keys`);
+}
+
+// ---------------------------------------------------------------------------
+// Logs: each line judged at its own moment. For a log given in a link, the
+// page's summary-json must be what idstamp-inspect --summary --json prints
+// for the same bytes, under TZ set to the link's zone.
+
+// Tokens of the corpus whose ages are beyond 2^53 ms at any stamp, as text.
+function wildTokens() {
+  return corpusRows("tokens.tsv").filter((r) => r.verdict !== "malformed" && Number(r.stamp) > 2 ** 54)
+    .map((r) => Buffer.from(r.token_hex, "hex").toString("utf8"))
+    .filter((t) => !/[\t\n\r\ufffd]/.test(t)).slice(0, 40);
+}
+
+function inspectSummary(text, args, zone, lifetime) {
+  const run = spawnSync(inspect, ["--batch", ...args, "--summary", "--json", "-t", String(lifetime)],
+    { input: Buffer.from(text, "utf8"), env: { ...process.env, TZ: zone }, maxBuffer: 1 << 26 });
+  if (run.status !== 0 && run.status !== 3) throw new Error(`idstamp-inspect ${args.join(" ")}: exit ${run.status}: ${run.stderr}`);
+  return run.stdout.toString("utf8");
+}
+
+// The page's summary once counted, and what the charts and rows show.
+const logShownJs = `new Promise((resolve) => { const look = () => {
+    const json = document.getElementById("summary-json").textContent;
+    if (json === "") { setTimeout(look, 20); return; }
+    resolve({ json, children: document.getElementById("summary-json").children.length,
+      verdictBars: document.querySelectorAll("#chart-verdicts rect").length, ageBars: document.querySelectorAll("#chart-ages rect").length,
+      captions: [document.getElementById("chart-verdicts-caption").textContent, document.getElementById("chart-ages-caption").textContent],
+      rows: document.querySelectorAll("#rows .row").length, summary: document.getElementById("summary").textContent });
+  }; look(); })`;
+
+{
+  const wild = wildTokens();
+  for (const [format, zone, lifetime, n, from, args] of [
+    ["moments", "Europe/Berlin", 45, 10000, Date.UTC(2026, 9, 24, 20), ["--moments"]],
+    ["clf", "America/New_York", 30, 4000, Date.UTC(2026, 9, 31, 20), ["--log", "clf", "--param", "t"]],
+  ]) {
+    const text = (format === "clf" ? clfLog : momentsLog)({ n, from, zone, lifetime, seed: n + lifetime, wild });
+    const want = inspectSummary(text, args, zone, lifetime);
+    await open(`${pageUrl}#log=${encodeURIComponent(text)}&format=${format}&param=t&zone=${encodeURIComponent(zone)}&lifetime=${lifetime}`);
+    const got = await browser.evaluate(logShownJs);
+    const counts = JSON.parse(want);
+    const kinds = Object.values(counts.verdicts).filter((v) => v > 0).length + Object.values(counts.unjudged).filter((v) => v > 0).length;
+    check(`a ${n.toLocaleString("en-US")}-line log (${format}, ${zone}) gives idstamp-inspect's --summary --json, byte for byte`,
+      got.json === want && got.children === 0 && kinds >= (format === "clf" ? 7 : 6) && (format === "moments" || counts.skipped > 0),
+      `\n    page ${got.json}    C++  ${want}`);
+    check(`  and draws its charts (${got.verdictBars} and ${got.ageBars} shapes) and its rows`,
+      got.verdictBars > 20 && got.ageBars > 10 && /one bar an hour/.test(got.captions[0]) && got.rows > 5 &&
+      got.summary.startsWith(`${n.toLocaleString("en-US")} lines: `), `${got.captions.join(" / ")}; ${got.summary}`);
+  }
+}
+
+// 100,000 lines of a log pasted: the time from the paste to the summary
+// and both charts drawn.
+{
+  await open(`${pageUrl}#log=&format=moments&zone=Europe%2FBerlin&lifetime=30`);
+  const text = momentsLog({ n: 100000, from: Date.UTC(2026, 9, 24, 0), zone: "Europe/Berlin", lifetime: 30, seed: 5 });
+  await browser.evaluate(`navigator.clipboard.writeText(${JSON.stringify(text)})`);
+  await browser.evaluate(`document.getElementById("tokens").focus()`);
+  const ctrlV = { key: "v", code: "KeyV", modifiers: 2, windowsVirtualKeyCode: 86 };
+  const t0 = performance.now();
+  await browser.send("Input.dispatchKeyEvent", { type: "keyDown", ...ctrlV, commands: ["paste"] });
+  await browser.send("Input.dispatchKeyEvent", { type: "keyUp", ...ctrlV });
+  const got = await browser.evaluate(logShownJs);
+  const took = performance.now() - t0;
+  const records = JSON.parse(got.json).records;
+  check("a paste of a 100,000-line log is judged, summed up and drawn within 10 s", records === 100000 && took < 10000,
+    `${took.toFixed(0)} ms from the paste to the summary and charts; ${got.rows} rows drawn; ${got.summary}`);
 }
 
 // ---------------------------------------------------------------------------

@@ -66,13 +66,21 @@ test("an instant is judged at the wall clock its zone showed, across changes of 
   for (const [zone, from] of [
     ["Europe/Berlin", Date.UTC(2026, 9, 24, 22)], ["Europe/Berlin", Date.UTC(2026, 2, 28, 23)],
     ["America/New_York", Date.UTC(2026, 10, 1, 3)], ["Australia/Lord_Howe", Date.UTC(2026, 3, 4, 12)],
-    ["Asia/Kolkata", Date.UTC(2026, 11, 31, 17)],
+    ["Asia/Kolkata", Date.UTC(2026, 11, 31, 17)], ["Asia/Kathmandu", Date.UTC(1985, 11, 31, 16)], // at 18:30Z
   ]) {
     const clock = zoneClock(zone);
     for (let t = from; t < from + 6 * 3600000; t += 59999) {
       assert.equal(stampOfWall(clock(t)), yearStampAt(t, zone), `${zone} ${new Date(t).toISOString()}`);
     }
   }
+  // A local reading outside years 1 to 9999 has no stamp: the moment is bad.
+  const edges = judgeLog(["0001-01-01T00:00:00+01:00\tx", "0001-01-01T00:30:00+01:00\tx", "9999-12-31T23:59:59.999-01:00\tx",
+    "9999-12-31T23:59:59.999+01:00\tx"].join("\n"), "moments", "Europe/Berlin").records
+    .map((r) => r.cause ?? new Date(r.wallMs).toISOString());
+  assert.deepEqual(edges, ["bad moment", "0001-01-01T00:23:28.000Z", "bad moment", "9999-12-31T23:59:59.999Z"]);
+  const clfEdges = ["x [01/Jan/0001:00:30:00 +0100] \"GET /?t=1\"", "x [31/Dec/9999:23:30:00 -0100] \"GET /?t=1\""];
+  assert.deepEqual(judgeLog(clfEdges.join("\n"), "clf", "Europe/Berlin").records.map((r) => r.cause ?? new Date(r.wallMs).toISOString()),
+    ["0001-01-01T00:23:28.000Z", "bad moment"]);
   const berlin = zoneClock("Europe/Berlin");
   const reading = (t) => new Date(berlin(Date.parse(t))).toISOString();
   assert.equal(reading("2026-10-25T00:59:59.999Z"), "2026-10-25T02:59:59.999Z");
