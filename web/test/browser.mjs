@@ -396,7 +396,8 @@ const logShownJs = `new Promise((resolve) => { const look = () => {
     const kinds = Object.values(counts.verdicts).filter((v) => v > 0).length + Object.values(counts.unjudged).filter((v) => v > 0).length;
     check(`a ${n.toLocaleString("en-US")}-line log (${format}, ${zone}) gives idstamp-inspect's --summary --json, byte for byte`,
       got.json === want && got.children === 0 && kinds >= (format === "clf" ? 7 : 6) && (format === "moments" || counts.skipped > 0),
-      `\n    page ${got.json}    C++  ${want}`);
+      got.json === want ? `${counts.records} records, ${counts.skipped} skipped, ${wild.length} tokens of wild ages mixed in`
+        : `\n    page ${got.json}    C++  ${want}`);
     check(`  and draws its charts (${got.verdictBars} and ${got.ageBars} shapes) and its rows`,
       got.verdictBars > 20 && got.ageBars > 10 && /one bar an hour/.test(got.captions[0]) && got.rows > 5 &&
       got.summary.startsWith(`${n.toLocaleString("en-US")} lines: `), `${got.captions.join(" / ")}; ${got.summary}`);
@@ -459,6 +460,19 @@ if (screenshot) {
   const shot = await browser.send("Page.captureScreenshot", { format: "png" });
   writeFileSync(screenshot, Buffer.from(shot.data, "base64"));
   console.log(`screenshot: ${screenshot}`);
+
+  // A day's log in Berlin, from its question down to its charts and summary.
+  const day = momentsLog({ n: 2400, from: Date.UTC(2026, 11, 7, 23), zone: "Europe/Berlin", lifetime: 30, seed: 8, step: 36000 })
+    .replace(/\r/g, "");
+  await browser.send("Emulation.setDeviceMetricsOverride", { width: 1280, height: 1560, deviceScaleFactor: 1, mobile: false });
+  await open(`${pageUrl}#log=${encodeURIComponent(day)}&format=moments&zone=Europe%2FBerlin&lifetime=30`);
+  await browser.evaluate(logShownJs);
+  await browser.evaluate(`(() => { document.getElementById("rows").focus(); })()`);
+  for (let i = 0; i < 3; i++) await key("ArrowDown");
+  const logShot = await browser.send("Page.captureScreenshot", { format: "png" });
+  const logPath = screenshot.replace(/(\.png)?$/, "-log.png");
+  writeFileSync(logPath, Buffer.from(logShot.data, "base64"));
+  console.log(`screenshot: ${logPath}`);
 }
 
 await browser.close();
