@@ -264,12 +264,13 @@ function recordReader(format, zone, param) {
     : (log, k) => momentRecord(log.bytes, log.starts[k], log.ends[k], clock);
 }
 
-// Judges what a record holds with `codec` and `lifetime`: adds the report
-// (as inspectToken gives it) and the stamp of its moment.
+// Judges what a record holds with `codec` and `lifetime`: adds to it the
+// report (as inspectToken gives it) and the stamp of its moment.
 function judgeRecord(record, codec, lifetime) {
   if (record.token === undefined) return record;
-  const now = stampOfWall(record.wallMs);
-  return { ...record, now, report: codec.inspectToken(record.token, lifetime, now) };
+  record.now = stampOfWall(record.wallMs);
+  record.report = codec.inspectToken(record.token, lifetime, record.now);
+  return record;
 }
 
 export {

@@ -8,8 +8,11 @@
 import { CAUSES, REASONS, VERDICTS, wallText } from "./log.mjs";
 
 function ageSet() {
-  return { n: 0, min: 0n, max: 0n, buckets: new Map() }; // representative (text) -> count
+  // Buckets by representative: a number where it is exact, else its text.
+  return { n: 0, min: 0n, max: 0n, buckets: new Map() };
 }
+
+const EXACT = 2 ** 53;
 
 // The bucket an age (a BigInt, signed 64-bit) falls in.
 function bucketOf(v) {
@@ -20,11 +23,21 @@ function bucketOf(v) {
   return v < 0n ? -kept : kept;
 }
 
+// The same for an age that is a safe integer, in numbers.
+function bucketOfNumber(v) {
+  const m = Math.abs(v);
+  if (m < 256) return v;
+  const high = m >= 2 ** 32 ? 63 - Math.clz32(Math.floor(m / 2 ** 32)) : 31 - Math.clz32(m);
+  const unit = 2 ** (high - 7);
+  return Math.sign(v) * Math.floor(m / unit) * unit;
+}
+
 function addAge(set, v) {
   if (set.n === 0 || v < set.min) set.min = v;
   if (set.n === 0 || v > set.max) set.max = v;
   set.n++;
-  const key = bucketOf(v).toString();
+  const n = Number(v);
+  const key = Math.abs(n) < EXACT ? bucketOfNumber(n) : bucketOf(v).toString();
   set.buckets.set(key, (set.buckets.get(key) ?? 0) + 1);
 }
 
@@ -32,10 +45,10 @@ function addAge(set, v) {
 function percentile(set, p) {
   if (set.n === 0) return null;
   const rank = Math.floor((p * set.n + 99) / 100);
-  const order = [...set.buckets.keys()].map(BigInt).sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
+  const order = [...set.buckets].map(([rep, n]) => [BigInt(rep), n]).sort(([a], [b]) => (a < b ? -1 : a > b ? 1 : 0));
   let seen = 0;
-  for (const rep of order) {
-    seen += set.buckets.get(rep.toString());
+  for (const [rep, n] of order) {
+    seen += n;
     if (seen >= rank) return rep < set.min ? set.min : rep > set.max ? set.max : rep;
   }
   return set.max;
@@ -89,4 +102,4 @@ function fieldsOf(ms) {
   };
 }
 
-export { bucketOf, addAge, ageSet, percentile, newSummary, addRecord, summaryJson, fieldsOf };
+export { bucketOf, bucketOfNumber, addAge, ageSet, percentile, newSummary, addRecord, summaryJson, fieldsOf };

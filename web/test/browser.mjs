@@ -330,6 +330,11 @@ await open(pageUrl);
   const counted = await browser.evaluate(`new Promise((resolve) => { const t = performance.now(); const look = () => /: /.test(document.getElementById("summary").textContent) ? resolve([performance.now() - t, document.getElementById("summary").textContent]) : setTimeout(look, 20); look(); })`);
   check(`a paste of 100,000 lines shows its first rows within 1 s`, firstRows < 1000 && counted[1].startsWith("100,000 lines: "),
     `${firstRows.toFixed(0)} ms to the first rows painted; all counted ${counted[0].toFixed(0)} ms later: ${counted[1]}`);
+  const run = spawnSync(inspect, ["--batch", "--summary", "--json", "--at", "2026-12-08T10:42:00.000"],
+    { input: text, env: { ...process.env, TZ: "UTC" } });
+  const summary = await browser.evaluate(`document.getElementById("summary-json").textContent`);
+  check("  and its summary-json is what --batch --summary --json --at prints", summary === run.stdout.toString(),
+    `page ${summary}    C++  ${run.stdout}`);
   // Typing: an id, then the lifetime, which judges them all again.
   const keys = [];
   const press = async (name, text) => {
@@ -382,6 +387,7 @@ const logShownJs = `new Promise((resolve) => { const look = () => {
       rows: document.querySelectorAll("#rows .row").length, summary: document.getElementById("summary").textContent });
   }; look(); })`;
 
+const logStarted = performance.now();
 {
   const wild = wildTokens();
   for (const [format, zone, lifetime, n, from, args] of [
@@ -421,6 +427,7 @@ const logShownJs = `new Promise((resolve) => { const look = () => {
   check("a paste of a 100,000-line log is judged, summed up and drawn within 10 s", records === 100000 && took < 10000,
     `${took.toFixed(0)} ms from the paste to the summary and charts; ${got.rows} rows drawn; ${got.summary}`);
 }
+console.log(`web: the log checks took ${((performance.now() - logStarted) / 1000).toFixed(1)} s`);
 
 // ---------------------------------------------------------------------------
 // From a static host; then no request but the page's own, and the policy.

@@ -5,7 +5,7 @@ import { test } from "node:test";
 import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
 import { ageChart, newChartData, addToCharts, timeUnit, verdictChart } from "../charts.mjs";
 import { judgeRecord, readMomentBytes, recordReader, recordsOf, stampOfWall, zoneClock } from "../log.mjs";
-import { addAge, addRecord, ageSet, bucketOf, newSummary, percentile, summaryJson } from "../summary.mjs";
+import { addAge, addRecord, ageSet, bucketOf, bucketOfNumber, newSummary, percentile, summaryJson } from "../summary.mjs";
 
 const bytes = (text) => new TextEncoder().encode(text);
 const codec = { inspectToken };
@@ -161,6 +161,12 @@ test("ages keep the top 8 bits of their magnitude, and percentiles are clamped i
   for (const [v, rep] of [[0n, 0n], [255n, 255n], [-255n, -255n], [256n, 256n], [257n, 256n], [258n, 258n],
     [511n, 510n], [-511n, -510n], [1000001n, 999424n], [2n ** 53n + 1n, 2n ** 53n], [M, M], [-M - 1n, 2n ** 63n - 2n ** 55n]]) {
     assert.equal(bucketOf(v), rep, String(v));
+    if (v > -(2n ** 53n) && v < 2n ** 53n) assert.equal(bucketOfNumber(Number(v)), Number(rep), String(v));
+  }
+  const rand0 = mulberry(3);
+  for (let k = 0; k < 20000; k++) { // the fast path for safe integers, against the exact one
+    const v = BigInt(Math.floor((rand0() - 0.5) * 2 ** (1 + rand0() * 53)));
+    assert.equal(bucketOfNumber(Number(v)), Number(bucketOf(v)), String(v));
   }
   const set = ageSet();
   for (let v = 1000n; v >= 1n; v--) addAge(set, v);
