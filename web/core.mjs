@@ -200,7 +200,11 @@ function timeLeft(r, lifetime) {
 function percentBytes(text) {
   const out = new Uint8Array(text.length * 3); // UTF-8 takes at most 3 bytes a UTF-16 unit
   const encoder = new TextEncoder();
-  const hex = (i) => (i < text.length ? "0123456789abcdef".indexOf(text[i].toLowerCase()) : -1);
+  const hex = (i) => { // -1 past the end, where charCodeAt gives NaN
+    const c = text.charCodeAt(i);
+    const lower = c | 32;
+    return c >= 48 && c <= 57 ? c - 48 : lower >= 97 && lower <= 102 ? lower - 87 : -1;
+  };
   let n = 0;
   for (let i = 0; i < text.length; i++) {
     const c = text.charCodeAt(i);
