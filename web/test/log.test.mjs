@@ -5,6 +5,7 @@ import { test } from "node:test";
 import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
 import { ageChart, newChartData, addToCharts, timeUnit, verdictChart } from "../charts.mjs";
 import { judgeRecord, readMomentBytes, recordReader, recordsOf, stampOfWall, zoneClock } from "../log.mjs";
+import { random } from "./log-sample.mjs";
 import { addAge, addRecord, ageSet, bucketOf, bucketOfNumber, newSummary, percentile, summaryJson } from "../summary.mjs";
 
 const bytes = (text) => new TextEncoder().encode(text);
@@ -163,7 +164,7 @@ test("ages keep the top 8 bits of their magnitude, and percentiles are clamped i
     assert.equal(bucketOf(v), rep, String(v));
     if (v > -(2n ** 53n) && v < 2n ** 53n) assert.equal(bucketOfNumber(Number(v)), Number(rep), String(v));
   }
-  const rand0 = mulberry(3);
+  const rand0 = random(3);
   for (let k = 0; k < 20000; k++) { // the fast path for safe integers, against the exact one
     const v = BigInt(Math.floor((rand0() - 0.5) * 2 ** (1 + rand0() * 53)));
     assert.equal(bucketOfNumber(Number(v)), Number(bucketOf(v)), String(v));
@@ -179,7 +180,7 @@ test("ages keep the top 8 bits of their magnitude, and percentiles are clamped i
   assert.deepEqual([25, 50, 75, 100].map((p) => percentile(wide, p)), [M, -300n, -300n, 2n ** 62n]);
   assert.equal(percentile(ageSet(), 50), null);
   // Against the exact nearest rank, within 1/128 of it.
-  const rand = mulberry(7);
+  const rand = random(7);
   const ages = Array.from({ length: 5000 }, () => BigInt(Math.floor((rand() - 0.2) * 2 ** (1 + rand() * 60))));
   const exact = [...ages].sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
   const set2 = ageSet();
@@ -191,16 +192,6 @@ test("ages keep the top 8 bits of their magnitude, and percentiles are clamped i
     assert.ok(off * 128n <= (want < 0n ? -want : want), `p${p}: ${got} against ${want}`);
   }
 });
-
-function mulberry(seed) {
-  let a = seed;
-  return () => {
-    a = (a + 0x6d2b79f5) | 0;
-    let t = Math.imul(a ^ (a >>> 15), 1 | a);
-    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-}
 
 test("the charts: a bar a minute, an hour or days as the span asks, every judged line in one", () => {
   const min = 60000;
