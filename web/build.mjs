@@ -5,8 +5,9 @@
 // The page is debugger.html with debugger.css inlined, and one script: the
 // JavaScript package itself (js/index.js, turned into a function's body the
 // way its CommonJS form is made), so that the page runs the very code the
-// package ships, then core.mjs and debugger.mjs, each a function whose
-// imports come from the objects made before it. Its Content-Security-Policy allows only
+// package ships, then core.mjs, log.mjs, summary.mjs, charts.mjs and
+// debugger.mjs, each a function whose imports come from the objects made
+// before it. Its Content-Security-Policy allows only
 // these two inline blocks, by their SHA-256, and no address at all. No npm
 // packages, Node 18 or later; the same bytes every time.
 import { createHash } from "node:crypto";
@@ -18,7 +19,9 @@ import { commonJsOf } from "../js/tools/build-cjs.mjs";
 const source = (path) => readFileSync(fileURLToPath(new URL(path, import.meta.url)), "utf8");
 
 // What each module the page's modules import is called in the page.
-const HELD = { "../js/index.js": "idstamp", "./core.mjs": "core" };
+const HELD = {
+  "../js/index.js": "idstamp", "./core.mjs": "core", "./log.mjs": "log", "./summary.mjs": "summary", "./charts.mjs": "charts",
+};
 
 // A module of web/ as an expression: a function run at once, in which each
 // `import { a, b } from "X";` becomes `const { a, b } = NAME;` and the one
@@ -40,7 +43,8 @@ export function buildPage() {
     `// idstamp ${pkg.version}, from js/index.js\n` +
     `const idstamp = (function (module) {\n${commonJsOf(source("../js/index.js"))}` +
     `return module.exports;\n})({ exports: {} });\n\n` +
-    `// web/core.mjs\nconst core = ${scriptOf("core.mjs")};\n\n// web/debugger.mjs\n${scriptOf("debugger.mjs")};\n`;
+    ["core", "log", "summary", "charts"].map((m) => `// web/${m}.mjs\nconst ${m} = ${scriptOf(`${m}.mjs`)};\n\n`).join("") +
+    `// web/debugger.mjs\n${scriptOf("debugger.mjs")};\n`;
   const style = source("debugger.css");
   for (const [name, text] of [["script", script], ["style", style]]) {
     // Either would end its element early, or start a comment the parser keeps.

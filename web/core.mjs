@@ -198,36 +198,46 @@ function timeLeft(r, lifetime) {
 // Percent-decoding to bytes: %HH is a byte, any other character its
 // UTF-8; '+' stays a plus.
 function percentBytes(text) {
-  const out = [];
+  const out = new Uint8Array(text.length * 3); // UTF-8 takes at most 3 bytes a UTF-16 unit
   const encoder = new TextEncoder();
+  const hex = (i) => { // -1 past the end, where charCodeAt gives NaN
+    const c = text.charCodeAt(i);
+    const lower = c | 32;
+    return c >= 48 && c <= 57 ? c - 48 : lower >= 97 && lower <= 102 ? lower - 87 : -1;
+  };
+  let n = 0;
   for (let i = 0; i < text.length; i++) {
-    const c = text[i];
-    if (c === "%" && /^[0-9a-fA-F]{2}$/.test(text.slice(i + 1, i + 3))) {
-      out.push(parseInt(text.slice(i + 1, i + 3), 16));
+    const c = text.charCodeAt(i);
+    if (c === 37 && hex(i + 1) >= 0 && hex(i + 2) >= 0) {
+      out[n++] = hex(i + 1) * 16 + hex(i + 2);
       i += 2;
+    } else if (c < 128) {
+      out[n++] = c;
     } else {
       const cp = text.codePointAt(i);
       if (cp > 0xffff) i++;
-      out.push(...encoder.encode(String.fromCodePoint(cp)));
+      n += encoder.encodeInto(String.fromCodePoint(cp), out.subarray(n)).written;
     }
   }
-  return Uint8Array.from(out);
+  return out.slice(0, n);
 }
 
-// The fields of a fragment (without its #): texts, and the token as bytes;
-// null when it asks nothing.
+// The fields of a fragment (without its #): texts, the token as bytes,
+// and a log as text (bytes that are not UTF-8 replaced); null when it asks
+// nothing.
 function readFragment(hash) {
   const raw = {};
   for (const pair of hash.split("&")) {
     const at = pair.indexOf("=");
     if (at > 0) raw[pair.slice(0, at)] = pair.slice(at + 1);
   }
-  if (!["token", "at", "zone", "lifetime"].some((k) => k in raw)) return null;
+  if (!["token", "at", "zone", "lifetime", "log"].some((k) => k in raw)) return null;
   const fields = {};
-  for (const key of ["lifetime", "map", "zone", "at"]) {
+  for (const key of ["lifetime", "map", "zone", "at", "format", "param"]) {
     if (key in raw) fields[key] = utf8OrNull(percentBytes(raw[key])) ?? "";
   }
   if ("token" in raw) fields.token = percentBytes(raw.token);
+  if ("log" in raw) fields.log = new TextDecoder().decode(percentBytes(raw.log));
   return fields;
 }
 
@@ -297,7 +307,7 @@ function summaryText(n, tally, done) {
 }
 
 export {
-  splitLines, utcOf, wallText, readAt, wallOf, readMoment, readLifetime, readQuestion, judgeLine, hexOf,
+  splitLines, utcOf, fieldsOfUtc, wallText, readAt, wallOf, readMoment, readLifetime, readQuestion, judgeLine, hexOf,
   idTextOf, jsonString, duration, issuedAt, jsonOf, timeLeft, percentBytes, readFragment, timelineScale,
   timelineShapes, summaryText,
 };

@@ -3,6 +3,8 @@
 // What it works out comes from core.mjs; this is the DOM around it. Rows
 // are drawn only where they are seen, and judged only then, so a paste of
 // 100,000 lines shows at once; the summary counts them a slice at a time.
+// In a log's modes each line is judged at its own moment (log.mjs), and
+// the summary ends in what --summary --json prints and two charts.
 //
 // Stable hooks for scripts: #verdict, #reason, #id-hex, #stamp, #now and
 // #age-ms hold the chosen line's plain values (decimal numbers, lowercase
@@ -10,9 +12,12 @@
 // chosen when it is loaded.
 import { utf8OrNull, zoneName } from "../js/index.js";
 import {
-  duration, hexOf, idTextOf, issuedAt, jsonOf, judgeLine, readFragment, readQuestion, splitLines, summaryText,
-  timeLeft, timelineShapes, wallText,
+  duration, fieldsOfUtc, hexOf, idTextOf, issuedAt, jsonOf, judgeLine, readFragment, readQuestion, splitLines,
+  summaryText, timeLeft, timelineShapes, utcOf, wallText,
 } from "./core.mjs";
+import { judgeRecord, recordReader, recordsOf } from "./log.mjs";
+import { addRecord, newSummary, summaryJson } from "./summary.mjs";
+import { addToCharts, ageChart, newChartData, verdictChart } from "./charts.mjs";
 
 const $ = (id) => document.getElementById(id);
 const ui = {
@@ -30,6 +35,11 @@ const ui = {
   },
   idText: $("id-text"), stampTime: $("stamp-time"), nowTime: $("now-time"), ageText: $("age-text"),
   timeLeft: $("time-left"),
+  formats: { tokens: $("format-tokens"), moments: $("format-moments"), clf: $("format-clf") },
+  param: $("param"), tokensLabel: $("tokens-label"), headTime: $("head-time"), summaryJson: $("summary-json"),
+  charts: {
+    verdicts: [$("chart-verdicts"), $("chart-verdicts-caption")], ages: [$("chart-ages"), $("chart-ages-caption")],
+  },
 };
 
 const ROW_HEIGHT = 26;
@@ -45,22 +55,38 @@ const state = {
   rowCache: new Map(), // line index -> judged row, for the current question
   countRun: 0, // the summary's count in progress; a newer one stops it
   issued: null, // the token last issued, as bytes
+  format: "tokens", // or "moments", "clf": a log, each line judged at its own moment
+  log: recordsOf(""), // in a log's modes, recordsOf(text)
+  reader: null, // in a log's modes, what a record holds
 };
+
+const isLog = () => state.format !== "tokens";
+const lineCount = () => (isLog() ? state.log.count : state.lines.length);
 
 function askedNow() {
   const inputs = {
     lifetime: ui.lifetime.value, map: ui.map.value, zone: ui.zone.value,
-    at: ui.atMode.checked ? ui.at.value : null,
+    at: ui.atMode.checked && !isLog() ? ui.at.value : null,
   };
   const { problems, question } = readQuestion(inputs, clock());
+  if (state.format === "clf" && ui.param.value === "") problems.push("A web server log needs the query parameter's name.");
   ui.problem.textContent = problems.join(" ");
-  return question ?? null;
+  if (problems.length > 0) return null;
+  state.reader = isLog() ? recordReader(state.format, question.moment.zone, ui.param.value) : null;
+  return question;
+}
+
+// Line `index` judged: as judgeLine gives it, or in a log's modes as
+// judgeRecord does.
+function judged(index) {
+  const q = state.question;
+  return isLog() ? judgeRecord(state.reader(state.log, index), q.codec, q.lifetime) : judgeLine(q, state.lines[index]);
 }
 
 function rowAt(index) {
   let row = state.rowCache.get(index);
   if (row === undefined) {
-    row = judgeLine(state.question, state.lines[index]);
+    row = judged(index);
     if (state.rowCache.size > 4000) state.rowCache.clear();
     state.rowCache.set(index, row);
   }
@@ -90,6 +116,7 @@ function rowElement(index) {
   el.style.transform = `translateY(${index * ROW_HEIGHT}px)`;
   const r = rowAt(index);
   el.append(cell(String(index + 1), "num"));
+  if (isLog()) return logRow(el, r);
   if (r.error) {
     el.append(cell("unreadable", "v-malformed"), cell(r.error));
     return el;
@@ -109,8 +136,28 @@ function rowElement(index) {
   return el;
 }
 
+// A log's line: skipped, unjudged and why, or judged at its own moment.
+function logRow(el, r) {
+  if (r.skipped) {
+    el.append(cell("skipped", "v-skipped"), cell(`no parameter “${ui.param.value}”`));
+  } else if (r.cause) {
+    el.append(cell(`unjudged: ${r.cause}`, "v-unjudged"));
+  } else {
+    const t = r.report;
+    const verdict = t.verdict === "malformed" ? `malformed: ${t.reason}` : t.verdict;
+    const read = t.verdict !== "malformed";
+    el.append(
+      cell(verdict, `v-${t.verdict}`), cell(read ? idTextOf(t.id) : ""), cell(read ? hexOf(t.id) : ""),
+      cell(read ? duration(t.ageMs) : "", "num"), cell(read ? timeLeft(t, state.question.lifetime) : "", "num"),
+      cell(wallText(fieldsOfUtc(r.wallMs))),
+    );
+  }
+  el.title = el.children[1].textContent;
+  return el;
+}
+
 function drawRows(all) {
-  const n = state.question === null ? 0 : state.lines.length;
+  const n = state.question === null ? 0 : lineCount();
   ui.space.style.height = `${n * ROW_HEIGHT}px`;
   const first = Math.max(0, Math.floor(ui.rows.scrollTop / ROW_HEIGHT) - 4);
   const last = Math.min(n, Math.ceil((ui.rows.scrollTop + ui.rows.clientHeight) / ROW_HEIGHT) + 4);
@@ -140,10 +187,35 @@ function setHooks(values) {
 
 const DETAILS = ["idText", "stampTime", "nowTime", "ageText", "timeLeft"];
 
+// The moment a log's line was judged at, as readMoment gives one.
+function momentOf(r) {
+  const wall = fieldsOfUtc(r.wallMs);
+  return { zone: state.question.moment.zone, wall, stamp: r.now, intoYear: r.wallMs - utcOf(wall.y, 1, 1), live: false };
+}
+
+// A log's line in detail: as a line of tokens, at its own moment, or why
+// it was not judged.
+function showChosenLog(index) {
+  const r = rowAt(index);
+  if (r.report !== undefined) {
+    showReport(r.report, { ...state.question, moment: momentOf(r) }, index);
+    return;
+  }
+  setHooks({ verdict: r.skipped ? "skipped" : "unjudged", reason: r.cause ?? "" });
+  for (const key of DETAILS) ui[key].textContent = "";
+  ui.json.value = r.cause ? `{"line": ${index + 1}, "verdict": null, "error": "${r.cause}"}\n` : "";
+  ui.copy.disabled = !r.cause;
+  drawTimeline(null);
+}
+
 function showChosen() {
   const q = state.question;
-  const has = q !== null && state.chosen < state.lines.length;
+  const has = q !== null && state.chosen < lineCount();
   ui.chosenLine.textContent = has ? String(state.chosen + 1) : "";
+  if (has && isLog()) {
+    showChosenLog(state.chosen);
+    return;
+  }
   const r = has ? rowAt(state.chosen) : null;
   ui.copy.disabled = r === null || Boolean(r.error);
   if (r === null || r.error) {
@@ -153,6 +225,13 @@ function showChosen() {
     drawTimeline(null);
     return;
   }
+  showReport(r, q, null);
+}
+
+// A judged token's values, the JSON (with its line in a log) and the
+// time line, for question `q`.
+function showReport(r, q, index) {
+  ui.copy.disabled = false;
   const parsed = r.verdict !== "malformed";
   const shown = (f) => (parsed ? f() : "");
   setHooks({
@@ -164,51 +243,81 @@ function showChosen() {
   ui.nowTime.textContent = shown(() => `${wallText(q.moment.wall)} in ${q.moment.zone}`);
   ui.ageText.textContent = shown(() => duration(r.ageMs));
   ui.timeLeft.textContent = shown(() => timeLeft(r, q.lifetime) || "none");
-  ui.json.value = jsonOf(r, q.lifetime);
-  drawTimeline(parsed ? r : null);
+  const json = jsonOf(r, q.lifetime);
+  ui.json.value = index === null ? json : `{"line": ${index + 1}, ${json.slice(1)}`;
+  drawTimeline(parsed ? r : null, q.lifetime);
 }
 
 const SVG = "http://www.w3.org/2000/svg";
 
-function drawTimeline(r) {
-  ui.timeline.replaceChildren();
-  if (r === null) {
-    ui.caption.textContent = "";
-    return;
-  }
-  const { shapes, caption } = timelineShapes(state.question.lifetime, r);
-  for (const [name, attributes, text] of shapes) {
+// Draws `picture` ({ shapes, caption }, or null for none) in an SVG.
+function drawSvg(svg, captionEl, picture) {
+  svg.replaceChildren();
+  captionEl.textContent = picture?.caption ?? "";
+  for (const [name, attributes, text] of picture?.shapes ?? []) {
     const el = document.createElementNS(SVG, name);
     for (const [k, v] of Object.entries(attributes)) el.setAttribute(k, String(v));
     if (text !== undefined) el.textContent = text;
-    ui.timeline.append(el);
+    svg.append(el);
   }
-  ui.caption.textContent = caption;
+}
+
+function drawTimeline(r, lifetime) {
+  drawSvg(ui.timeline, ui.caption, r === null ? null : timelineShapes(lifetime, r));
 }
 
 // ---------------------------------------------------------------------------
-// The summary, counted a slice at a time.
+// The summary, counted a slice at a time: the line above the rows, what
+// --summary --json prints, and the charts.
+
+// Line `index` as the summary counts it: { report, wallMs } when judged,
+// { cause } or { skipped } in a log; and the key it is tallied under.
+function counted(index, wallMs, encoder) {
+  const r = state.rowCache.get(index) ?? judged(index);
+  if (isLog()) return [r, r.skipped ? "skipped" : r.cause ? "unjudged" : r.report.verdict];
+  const q = state.question;
+  // --batch reads bytes: a lone surrogate is counted as the UTF-8 the page would save.
+  const report = r.error ? q.codec.inspectToken(encoder.encode(state.lines[index]), q.lifetime, q.moment.stamp) : r;
+  return [{ report, wallMs }, r.error ? "unreadable" : r.verdict];
+}
+
+function showTotals(totals, charts) {
+  ui.summaryJson.textContent = totals === null ? "" : summaryJson(totals);
+  const lifetime = state.question?.lifetime ?? 0;
+  drawSvg(...ui.charts.verdicts, totals && verdictChart(charts, totals.first, totals.last));
+  drawSvg(...ui.charts.ages, totals && ageChart(charts, lifetime));
+}
 
 function count() {
   const run = ++state.countRun;
   const q = state.question;
-  const n = q === null ? 0 : state.lines.length;
+  const n = q === null ? 0 : lineCount();
+  showTotals(null, null);
   if (n === 0) {
     ui.summary.textContent = q === null ? "" : "No lines yet: paste or type tokens above.";
     return;
   }
-  const tally = { fresh: 0, expired: 0, ahead: 0, malformed: 0, unreadable: 0 };
+  const keys = isLog() ? ["fresh", "expired", "ahead", "malformed", "unjudged", "skipped"]
+    : ["fresh", "expired", "ahead", "malformed", "unreadable"];
+  const tally = Object.fromEntries(keys.map((k) => [k, 0]));
+  const totals = newSummary();
+  const charts = newChartData(q.lifetime);
+  const wallMs = isLog() ? null : utcOf(...["y", "mo", "d", "h", "mi", "s", "ms"].map((k) => q.moment.wall[k]));
+  const encoder = new TextEncoder();
   ui.summary.textContent = summaryText(n, tally, false);
   let i = 0;
   const slice = () => {
     if (run !== state.countRun) return;
-    const stop = Math.min(n, i + 5000);
-    for (; i < stop; i++) {
-      const r = i < 4000 && state.rowCache.has(i) ? state.rowCache.get(i) : judgeLine(q, state.lines[i]);
-      tally[r.error ? "unreadable" : r.verdict]++;
+    // Slices of about 10 ms, so that a key typed meanwhile is answered.
+    for (const until = performance.now() + 10; i < n && (i % 256 !== 0 || performance.now() < until); i++) {
+      const [r, key] = counted(i, wallMs, encoder);
+      tally[key]++;
+      addRecord(totals, r);
+      addToCharts(charts, r);
     }
     ui.summary.textContent = summaryText(n, tally, i === n);
     if (i < n) setTimeout(slice, 0);
+    else showTotals(totals, charts);
   };
   setTimeout(slice, 0);
 }
@@ -219,16 +328,18 @@ function count() {
 function judgeAll() {
   state.question = askedNow();
   state.rowCache.clear();
-  if (state.chosen >= state.lines.length) state.chosen = Math.max(0, state.lines.length - 1);
+  ui.headTime.textContent = isLog() ? "judged at, local time" : "stamp, local time";
+  if (state.chosen >= lineCount()) state.chosen = Math.max(0, lineCount() - 1);
   drawRows(true);
   showChosen();
   count();
   const m = state.question?.moment;
-  ui.clock.textContent = m ? `Judging at ${wallText(m.wall)} in ${m.zone}${m.live ? " (now)" : ""}: year stamp ${m.stamp}.` : "";
+  if (isLog()) ui.clock.textContent = m ? `Judging each line at its own moment, in ${m.zone}.` : "";
+  else ui.clock.textContent = m ? `Judging at ${wallText(m.wall)} in ${m.zone}${m.live ? " (now)" : ""}: year stamp ${m.stamp}.` : "";
 }
 
 function choose(index) {
-  const n = state.lines.length;
+  const n = lineCount();
   if (n === 0) return;
   state.chosen = Math.min(Math.max(index, 0), n - 1);
   const top = state.chosen * ROW_HEIGHT;
@@ -244,12 +355,36 @@ function choose(index) {
 // Typing in a large paste waits for a pause before the lines are split
 // again; a small text is judged as it is typed.
 let pending = 0;
+function splitText() {
+  if (isLog()) state.log = recordsOf(state.text);
+  else state.lines = splitLines(state.text);
+}
 function linesFrom(text) {
   clearTimeout(pending);
   state.text = text;
-  state.lines = splitLines(text);
+  splitText();
   ui.linkNote.hidden = true;
   judgeAll();
+}
+
+const LABELS = {
+  tokens: "Tokens, one a line", moments: "Lines of MOMENT, a tab, then the token",
+  clf: "Lines of a web server's log (Common or Combined Log Format)",
+};
+function setFormat(format) {
+  state.format = format in LABELS ? format : "tokens";
+  ui.formats[state.format].checked = true;
+  ui.tokensLabel.textContent = LABELS[state.format];
+  document.querySelector(".question fieldset:not(.formats)").disabled = isLog();
+}
+function formatChanged() {
+  setFormat(Object.keys(ui.formats).find((k) => ui.formats[k].checked));
+  if (ui.tokens.readOnly || !ui.linkNote.hidden) {
+    splitText();
+    judgeAll();
+  } else {
+    linesFrom(ui.tokens.value);
+  }
 }
 function tokensChanged() {
   clearTimeout(pending);
@@ -269,11 +404,17 @@ function pasted(e) {
   const whole = box.value.slice(0, box.selectionStart) + text + box.value.slice(box.selectionEnd);
   if (whole.length < LARGE) return;
   e.preventDefault();
-  linesFrom(whole);
-  box.value = `${state.lines.slice(0, PREVIEW_LINES).join("\n")}\n…`;
+  showLarge(whole, "pasted");
+}
+function showLarge(text, how) {
+  linesFrom(text);
+  let end = -1;
+  for (let k = 0; k < PREVIEW_LINES && end < text.length; k++) end = text.indexOf("\n", end + 1) >>> 0;
+  const box = ui.tokens;
+  box.value = `${text.slice(0, Math.min(end, text.length))}\n…`;
   box.readOnly = true;
   ui.large.hidden = false;
-  ui.largeNote.textContent = `${state.lines.length.toLocaleString("en-US")} lines pasted, all judged below; ` +
+  ui.largeNote.textContent = `${lineCount().toLocaleString("en-US")} lines ${how}, all judged below; ` +
     `the box shows the first ${PREVIEW_LINES}.`;
 }
 function leaveLarge(text) {
@@ -297,14 +438,23 @@ function applyFragment() {
   } else {
     ui.now.checked = true;
   }
-  if ("token" in fields) judgeBytes(fields.token);
-  else judgeAll();
+  if ("param" in fields) ui.param.value = fields.param;
+  if ("log" in fields) {
+    setFormat(fields.format ?? "moments");
+    if (fields.log.length >= LARGE) showLarge(fields.log, "in the link");
+    else leaveLarge(fields.log);
+  } else if ("token" in fields) {
+    judgeBytes(fields.token);
+  } else {
+    judgeAll();
+  }
   return true;
 }
 
 // One token given as bytes (a link's, an issued one): judged byte for
 // byte, while the box shows it as text.
 function judgeBytes(token) {
+  setFormat("tokens");
   ui.tokens.readOnly = false;
   ui.large.hidden = true;
   const shown = utf8OrNull(token);
@@ -391,7 +541,8 @@ function wireQuestion() {
   ui.tokens.addEventListener("paste", pasted);
   ui.clearLarge.addEventListener("click", () => leaveLarge(""));
   ui.editLarge.addEventListener("click", () => leaveLarge(state.text));
-  for (const input of [ui.zone, ui.lifetime, ui.map]) input.addEventListener("input", judgeAll);
+  for (const input of [ui.zone, ui.lifetime, ui.map, ui.param]) input.addEventListener("input", judgeAll);
+  for (const radio of Object.values(ui.formats)) radio.addEventListener("change", formatChanged);
   ui.at.addEventListener("input", () => {
     if (ui.at.value.trim() !== "") ui.atMode.checked = true;
     judgeAll();
@@ -436,7 +587,7 @@ function start() {
   window.addEventListener("hashchange", applyFragment);
   // "Now" moves on: judge again each second while the page is seen.
   setInterval(() => {
-    if (!ui.atMode.checked && document.visibilityState === "visible") judgeAll();
+    if (!ui.atMode.checked && !isLog() && document.visibilityState === "visible") judgeAll();
   }, 1000);
   if (!applyFragment()) {
     state.lines = splitLines(ui.tokens.value);

@@ -20,6 +20,7 @@ import { cryptId, inspectToken, yearStampAt } from "../../js/index.js";
 import { loadVectors } from "../../js/tools/vectors.mjs";
 import { buildPage } from "../build.mjs";
 import { launch } from "./cdp.mjs";
+import { clfLog, momentsLog } from "./log-sample.mjs";
 
 const [inspect, ...options] = process.argv.slice(2);
 const corpus = process.env.IDSTAMP_CORPUS;
@@ -329,6 +330,11 @@ await open(pageUrl);
   const counted = await browser.evaluate(`new Promise((resolve) => { const t = performance.now(); const look = () => /: /.test(document.getElementById("summary").textContent) ? resolve([performance.now() - t, document.getElementById("summary").textContent]) : setTimeout(look, 20); look(); })`);
   check(`a paste of 100,000 lines shows its first rows within 1 s`, firstRows < 1000 && counted[1].startsWith("100,000 lines: "),
     `${firstRows.toFixed(0)} ms to the first rows painted; all counted ${counted[0].toFixed(0)} ms later: ${counted[1]}`);
+  const run = spawnSync(inspect, ["--batch", "--summary", "--json", "--at", "2026-12-08T10:42:00.000"],
+    { input: text, env: { ...process.env, TZ: "UTC" } });
+  const summary = await browser.evaluate(`document.getElementById("summary-json").textContent`);
+  check("  and its summary-json is what --batch --summary --json --at prints", summary === run.stdout.toString(),
+    `page ${summary}    C++  ${run.stdout}`);
   // Typing: an id, then the lifetime, which judges them all again.
   const keys = [];
   const press = async (name, text) => {
@@ -351,6 +357,77 @@ await open(pageUrl);
   check("with them, each key typed is answered within 200 ms", keys[keys.length - 1] < 200 && lifetime === "30",
     `median ${keys[keys.length >> 1].toFixed(0)} ms, slowest ${keys[keys.length - 1].toFixed(0)} ms, over ${keys.length} keys`);
 }
+
+// ---------------------------------------------------------------------------
+// Logs: each line judged at its own moment. For a log given in a link, the
+// page's summary-json must be what idstamp-inspect --summary --json prints
+// for the same bytes, under TZ set to the link's zone.
+
+// Tokens of the corpus whose ages are beyond 2^53 ms at any stamp, as text.
+function wildTokens() {
+  return corpusRows("tokens.tsv").filter((r) => r.verdict !== "malformed" && Number(r.stamp) > 2 ** 54)
+    .map((r) => Buffer.from(r.token_hex, "hex").toString("utf8"))
+    .filter((t) => !/[\t\n\r\ufffd]/.test(t)).slice(0, 40);
+}
+
+function inspectSummary(text, args, zone, lifetime) {
+  const run = spawnSync(inspect, ["--batch", ...args, "--summary", "--json", "-t", String(lifetime)],
+    { input: Buffer.from(text, "utf8"), env: { ...process.env, TZ: zone }, maxBuffer: 1 << 26 });
+  if (run.status !== 0 && run.status !== 3) throw new Error(`idstamp-inspect ${args.join(" ")}: exit ${run.status}: ${run.stderr}`);
+  return run.stdout.toString("utf8");
+}
+
+// The page's summary once counted, and what the charts and rows show.
+const logShownJs = `new Promise((resolve) => { const look = () => {
+    const json = document.getElementById("summary-json").textContent;
+    if (json === "") { setTimeout(look, 20); return; }
+    resolve({ json, children: document.getElementById("summary-json").children.length,
+      verdictBars: document.querySelectorAll("#chart-verdicts rect").length, ageBars: document.querySelectorAll("#chart-ages rect").length,
+      captions: [document.getElementById("chart-verdicts-caption").textContent, document.getElementById("chart-ages-caption").textContent],
+      rows: document.querySelectorAll("#rows .row").length, summary: document.getElementById("summary").textContent });
+  }; look(); })`;
+
+const logStarted = performance.now();
+{
+  const wild = wildTokens();
+  for (const [format, zone, lifetime, n, from, args] of [
+    ["moments", "Europe/Berlin", 45, 10000, Date.UTC(2026, 9, 24, 20), ["--moments"]],
+    ["clf", "America/New_York", 30, 4000, Date.UTC(2026, 9, 31, 20), ["--log", "clf", "--param", "t"]],
+  ]) {
+    const text = (format === "clf" ? clfLog : momentsLog)({ n, from, zone, lifetime, seed: n + lifetime, wild });
+    const want = inspectSummary(text, args, zone, lifetime);
+    await open(`${pageUrl}#log=${encodeURIComponent(text)}&format=${format}&param=t&zone=${encodeURIComponent(zone)}&lifetime=${lifetime}`);
+    const got = await browser.evaluate(logShownJs);
+    const counts = JSON.parse(want);
+    const kinds = Object.values(counts.verdicts).filter((v) => v > 0).length + Object.values(counts.unjudged).filter((v) => v > 0).length;
+    check(`a ${n.toLocaleString("en-US")}-line log (${format}, ${zone}) gives idstamp-inspect's --summary --json, byte for byte`,
+      got.json === want && got.children === 0 && kinds >= (format === "clf" ? 7 : 6) && (format === "moments" || counts.skipped > 0),
+      got.json === want ? `${counts.records} records, ${counts.skipped} skipped, ${wild.length} tokens of wild ages mixed in`
+        : `\n    page ${got.json}    C++  ${want}`);
+    check(`  and draws its charts (${got.verdictBars} and ${got.ageBars} shapes) and its rows`,
+      got.verdictBars > 20 && got.ageBars > 10 && /one bar an hour/.test(got.captions[0]) && got.rows > 5 &&
+      got.summary.startsWith(`${n.toLocaleString("en-US")} lines: `), `${got.captions.join(" / ")}; ${got.summary}`);
+  }
+}
+
+// 100,000 lines of a log pasted: the time from the paste to the summary
+// and both charts drawn.
+{
+  await open(`${pageUrl}#log=&format=moments&zone=Europe%2FBerlin&lifetime=30`);
+  const text = momentsLog({ n: 100000, from: Date.UTC(2026, 9, 24, 0), zone: "Europe/Berlin", lifetime: 30, seed: 5 });
+  await browser.evaluate(`navigator.clipboard.writeText(${JSON.stringify(text)})`);
+  await browser.evaluate(`document.getElementById("tokens").focus()`);
+  const ctrlV = { key: "v", code: "KeyV", modifiers: 2, windowsVirtualKeyCode: 86 };
+  const t0 = performance.now();
+  await browser.send("Input.dispatchKeyEvent", { type: "keyDown", ...ctrlV, commands: ["paste"] });
+  await browser.send("Input.dispatchKeyEvent", { type: "keyUp", ...ctrlV });
+  const got = await browser.evaluate(logShownJs);
+  const took = performance.now() - t0;
+  const records = JSON.parse(got.json).records;
+  check("a paste of a 100,000-line log is judged, summed up and drawn within 10 s", records === 100000 && took < 10000,
+    `${took.toFixed(0)} ms from the paste to the summary and charts; ${got.rows} rows drawn; ${got.summary}`);
+}
+console.log(`web: the log checks took ${((performance.now() - logStarted) / 1000).toFixed(1)} s`);
 
 // ---------------------------------------------------------------------------
 // From a static host; then no request but the page's own, and the policy.
@@ -390,6 +467,19 @@ if (screenshot) {
   const shot = await browser.send("Page.captureScreenshot", { format: "png" });
   writeFileSync(screenshot, Buffer.from(shot.data, "base64"));
   console.log(`screenshot: ${screenshot}`);
+
+  // A day's log in Berlin, from its question down to its charts and summary.
+  const day = momentsLog({ n: 2400, from: Date.UTC(2026, 11, 7, 23), zone: "Europe/Berlin", lifetime: 30, seed: 8, step: 36000 })
+    .replace(/\r/g, "");
+  await browser.send("Emulation.setDeviceMetricsOverride", { width: 1280, height: 1560, deviceScaleFactor: 1, mobile: false });
+  await open(`${pageUrl}#log=${encodeURIComponent(day)}&format=moments&zone=Europe%2FBerlin&lifetime=30`);
+  await browser.evaluate(logShownJs);
+  await browser.evaluate(`(() => { document.getElementById("rows").focus(); })()`);
+  for (let i = 0; i < 3; i++) await key("ArrowDown");
+  const logShot = await browser.send("Page.captureScreenshot", { format: "png" });
+  const logPath = screenshot.replace(/(\.png)?$/, "-log.png");
+  writeFileSync(logPath, Buffer.from(logShot.data, "base64"));
+  console.log(`screenshot: ${logPath}`);
 }
 
 await browser.close();

@@ -68,6 +68,7 @@ test("a link's fragment gives its fields, the token byte for byte", () => {
   const percent = Array.from(all, (b) => `%${b.toString(16).padStart(2, "0")}`).join("");
   assert.deepEqual(readFragment(`token=${percent}`).token, all);
   assert.deepEqual(readFragment("token=a+b%2%41é&n=1").token, new TextEncoder().encode("a+b%2Aé"));
+  assert.deepEqual(readFragment("token=%\x10\x11%0%g0%fF%").token, Uint8Array.of(37, 16, 17, 37, 48, 37, 103, 48, 255, 37));
   assert.deepEqual(readFragment("zone=Europe%2FBerlin&at=2021-10-31T00:40:00&lifetime=%ff&map=x"),
     { lifetime: "", map: "x", zone: "Europe/Berlin", at: "2021-10-31T00:40:00" });
   assert.equal(readFragment("map=0123456789&n=2"), null);
