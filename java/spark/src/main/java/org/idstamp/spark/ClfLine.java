@@ -6,10 +6,12 @@ import java.time.LocalDate;
 import java.util.Arrays;
 
 /**
- * The moment and the token of one Common or Combined Log Format line, read as {@code idstamp-inspect
- * --batch --log clf --param NAME} reads it:
+ * The moment and the token of one Common or Combined Log Format line, read as {@code
+ * idstamp-inspect --batch --log clf --param NAME} reads it:
  *
- * <pre>203.0.113.9 - frank [10/Oct/2026:13:55:36 -0700] "GET /a?x=1&amp;t=TOKEN HTTP/1.1" 200 2326</pre>
+ * <pre>
+ * 203.0.113.9 - frank [10/Oct/2026:13:55:36 -0700] "GET /a?x=1&amp;t=TOKEN HTTP/1.1" 200 2326
+ * </pre>
  *
  * <ul>
  *   <li>From the first {@code [}: {@code [DD/Mon/YYYY:HH:MM:SS +HHMM]}, one space, {@code "}, and
@@ -25,8 +27,8 @@ import java.util.Arrays;
  *
  * @param epochSecond the instant logged, when there is no error
  * @param token the token's bytes, when there is no error
- * @param error why the line cannot be judged ({@code not a log line}, {@code bad moment}, {@code bad
- *     escape}), or null
+ * @param error why the line cannot be judged ({@code not a log line}, {@code bad moment},
+ *     {@code bad escape}), or null
  */
 public record ClfLine(long epochSecond, byte[] token, String error) {
   private static final String MONTHS = "JanFebMarAprMayJunJulAugSepOctNovDec";
@@ -40,14 +42,15 @@ public record ClfLine(long epochSecond, byte[] token, String error) {
   }
 
   /**
-   * Reads one line, without its LF; a CR ending it is dropped.
+   * Reads one line, without its LF. A CR that ends it (of a CRLF) changes nothing: it follows the
+   * request's closing quote, or the line has none.
    *
    * @param line the line's bytes
    * @param param the parameter's name, compared byte for byte
    * @return the moment and token, or the error, or null for a line that is skipped
    */
   public static ClfLine read(byte[] line, byte[] param) {
-    int end = line.length > 0 && line[line.length - 1] == '\r' ? line.length - 1 : line.length;
+    int end = line.length;
     int open = indexOf(line, 0, end, (byte) '[');
     if (open < 0 || end - open < SHAPE.length() || !shaped(line, open)) {
       return unjudged("not a log line");

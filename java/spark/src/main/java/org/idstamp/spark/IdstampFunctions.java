@@ -33,8 +33,8 @@ import org.idstamp.Idstamp;
  *       whose request has no parameter {@code param}.
  * </ul>
  *
- * <p>{@code moment} is a TIMESTAMP, an instant: it is judged at the wall-clock reading it had in the
- * IANA zone {@code zone}. A TIMESTAMP_NTZ is already a reading, and the zone is not looked at. A
+ * <p>{@code moment} is a TIMESTAMP, an instant: it is judged at the wall-clock reading it had in
+ * the IANA zone {@code zone}. A TIMESTAMP_NTZ is already a reading, and the zone is not looked at. A
  * null argument gives a null result; an unknown zone or a lifetime outside INT fails the query.
  */
 public final class IdstampFunctions {
@@ -78,7 +78,8 @@ public final class IdstampFunctions {
             DataTypes.LongType);
     spark
         .udf()
-        .register("idstamp_log_clf", (UDF2<Object, Object, Row>) IdstampFunctions::logClf, CLF_TYPE);
+        .register(
+            "idstamp_log_clf", (UDF2<Object, Object, Row>) IdstampFunctions::logClf, CLF_TYPE);
   }
 
   /**

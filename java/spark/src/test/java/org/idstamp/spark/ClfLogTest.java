@@ -17,6 +17,7 @@ import java.time.ZoneOffset;
 import java.time.ZonedDateTime;
 import java.time.format.DateTimeFormatter;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.HexFormat;
 import java.util.LinkedHashMap;
 import java.util.List;
@@ -42,6 +43,9 @@ class ClfLogTest {
   private static final int LIFETIME = 10;
   private static final HexFormat HEX = HexFormat.of();
   private static final ObjectMapper JSON = new ObjectMapper();
+  private static final byte[] CR = {'\r'};
+  private static final byte[] CRLF = {'\r', '\n'};
+  private static final byte[] LF = {'\n'};
 
   @TempDir static Path dir;
   private static Path log;
@@ -106,7 +110,7 @@ class ClfLogTest {
       out.writeBytes(randomLine(random));
       // Now and then CRLF, a lone CR (which ends no record) or an empty line.
       int end = random.nextInt(16);
-      out.writeBytes(end == 0 ? new byte[] {'\r'} : end == 1 ? new byte[] {'\r', '\n'} : new byte[] {'\n'});
+      out.writeBytes(end == 0 ? CR : end == 1 ? CRLF : LF);
       if (end == 2) {
         out.write('\n');
       }
@@ -124,23 +128,26 @@ class ClfLogTest {
    * it, percent-encoded where it must be and now and then where it need not.
    */
   private static byte[] randomLine(Random random) {
-    Instant base = Instant.parse(random.nextBoolean() ? "2026-03-08T07:00:00Z" : "2026-11-01T06:00:00Z");
+    String change = random.nextBoolean() ? "2026-03-08T07:00:00Z" : "2026-11-01T06:00:00Z";
+    Instant base = Instant.parse(change);
     Instant at = base.plusSeconds(random.nextInt(4 * 3600) - 2 * 3600);
     long now = Idstamp.yearStamp(ZonedDateTime.ofInstant(at, ZoneId.of(ZONE)));
     long[] ages = {0, 59_999, 60_000, 599_999, 600_000, 3_600_000, -59_999, -60_000, -7_200_000};
     long age = random.nextInt(4) == 0 ? random.nextInt() : ages[random.nextInt(ages.length)];
     byte[] id = new byte[1 + random.nextInt(12)];
     for (int i = 0; i < id.length; i++) {
-      id[i] = (byte) (random.nextInt(3) == 0 ? 1 + random.nextInt(255) : 'a' + random.nextInt(26));
+      int pick = random.nextInt(4);
+      int letter = 'a' + random.nextInt(26);
+      id[i] = (byte) (pick == 0 ? 1 + random.nextInt(255) : pick == 1 ? '+' : letter);
     }
     byte[] token = Idstamp.cryptId(id, (now - age) & 0xFFFF_FFFFL);
     if (random.nextInt(10) == 0) {
-      token = java.util.Arrays.copyOf(token, random.nextInt(token.length));
+      token = Arrays.copyOf(token, random.nextInt(token.length));
     }
     StringBuilder target = new StringBuilder(random.nextBoolean() ? "/a/b?x=1&t=" : "/?t=");
     for (byte b : token) {
       int c = b & 0xFF;
-      boolean plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+      boolean plain = c > ' ' && c < 0x7f && "\"%&#\\".indexOf(c) < 0;
       if (plain && random.nextInt(10) != 0) {
         target.append((char) c);
       } else {
@@ -158,7 +165,8 @@ class ClfLogTest {
     ZonedDateTime t = at.atOffset(ZoneOffset.ofTotalSeconds(offsetMinutes * 60)).toZonedDateTime();
     String time =
         t.format(DateTimeFormatter.ofPattern("dd/MMM/yyyy:HH:mm:ss Z", Locale.ROOT));
-    return ("203.0.113.9 - frank [" + time + "] \"GET " + target + " HTTP/1.1\" 200 2326 \"-\" \"curl/8\"")
+    String request = "\"GET " + target + " HTTP/1.1\"";
+    return ("203.0.113.9 - frank [" + time + "] " + request + " 200 2326 \"-\" \"curl/8\"")
         .getBytes(StandardCharsets.ISO_8859_1);
   }
 
@@ -168,7 +176,7 @@ class ClfLogTest {
     return inspect;
   }
 
-  /** What idstamp-inspect prints for the log with {@code options}; it must exit 3 (some unjudged). */
+  /** idstamp-inspect's output for the log with {@code options}; it must exit 3 (some unjudged). */
   private static List<String> run(String... options) throws IOException, InterruptedException {
     List<String> command = new ArrayList<>(List.of(inspect(), "--batch", "--log", "clf"));
     command.addAll(List.of("--param", "t", "-t", Integer.toString(LIFETIME)));
@@ -184,8 +192,8 @@ class ClfLogTest {
 
   /** One result as the tool's JSON line gives it, from its fields. */
   private static String result(
-      long line, String verdict, String idHex, Object stamp, Object now, Object age, String reason) {
-    return line + " " + verdict + " " + idHex + " " + stamp + " " + now + " " + age + " " + reason;
+      long line, String verdict, String id, Object stamp, Object now, Object age, String reason) {
+    return line + " " + verdict + " " + id + " " + stamp + " " + now + " " + age + " " + reason;
   }
 
   @Test
@@ -214,7 +222,7 @@ class ClfLogTest {
         end++;
       }
       n++;
-      Row c = IdstampFunctions.logClf(java.util.Arrays.copyOfRange(bytes, start, end), "t");
+      Row c = IdstampFunctions.logClf(Arrays.copyOfRange(bytes, start, end), "t");
       start = end + 1;
       if (c == null) {
         continue;
@@ -239,7 +247,10 @@ class ClfLogTest {
       }
     }
     assertTrue(want.size() > 2000 && want.size() < n, "too few lines judged, or none skipped");
-    assertEquals(0, wrong.size(), () -> wrong.size() + " lines differ, first: " + wrong.subList(0, Math.min(5, wrong.size())));
+    assertEquals(
+        0,
+        wrong.size(),
+        () -> wrong.size() + " lines differ, first: " + wrong.subList(0, Math.min(5, wrong.size())));
   }
 
   @Test
@@ -262,7 +273,10 @@ class ClfLogTest {
     Map<String, Long> maxAge = new LinkedHashMap<>();
     long records = 0;
     for (Row g : groups) {
-      String key = g.getBoolean(3) ? "skipped" : g.isNullAt(2) ? "verdicts." + g.getString(0) : "unjudged." + g.getString(2);
+      String key =
+          g.getBoolean(3)
+              ? "skipped"
+              : g.isNullAt(2) ? "verdicts." + g.getString(0) : "unjudged." + g.getString(2);
       counts.merge(key, g.getLong(4), Long::sum);
       if (!g.isNullAt(1)) {
         counts.merge("reasons." + g.getString(1), g.getLong(4), Long::sum);
@@ -275,13 +289,20 @@ class ClfLogTest {
     assertEquals(summary.get("records").asLong(), records, "records");
     assertEquals(summary.get("skipped").asLong(), counts.getOrDefault("skipped", 0L), "skipped");
     for (String group : List.of("verdicts", "reasons", "unjudged")) {
-      summary.get(group).fields().forEachRemaining(
-          e -> assertEquals(e.getValue().asLong(), counts.getOrDefault(group + "." + e.getKey(), 0L), group + "." + e.getKey()));
+      summary
+          .get(group)
+          .fields()
+          .forEachRemaining(
+              e -> {
+                String key = group + "." + e.getKey();
+                assertEquals(e.getValue().asLong(), counts.getOrDefault(key, 0L), key);
+              });
     }
     for (String verdict : List.of("fresh", "expired")) {
       JsonNode max = summary.get("age_ms").get(verdict).get("max");
-      assertEquals(max.isNull() ? null : max.asLong(), maxAge.get(verdict), "age_ms." + verdict + ".max");
+      Long want = max.isNull() ? null : max.asLong();
+      assertEquals(want, maxAge.get(verdict), "age_ms." + verdict + ".max");
     }
-    assertTrue(counts.getOrDefault("verdicts.fresh", 0L) > 0 && counts.getOrDefault("verdicts.expired", 0L) > 0);
+    assertTrue(counts.containsKey("verdicts.fresh") && counts.containsKey("verdicts.expired"));
   }
 }

@@ -30,7 +30,7 @@ import org.junit.jupiter.params.provider.ValueSource;
 class SparkCorpusTest {
   private static final HexFormat HEX = HexFormat.of();
 
-  /** January 1st 2026, midnight UTC: a row's {@code now} ms later, the year stamp is {@code now}. */
+  /** 1 January 2026, midnight UTC: a row's {@code now} ms later, the year stamp is {@code now}. */
   private static final long NEW_YEAR_MS = Instant.parse("2026-01-01T00:00:00Z").toEpochMilli();
 
   /** The rows of a corpus file after its header, which must be {@code header}. */
