@@ -23,8 +23,10 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
+import java.util.Objects;
 import java.util.Random;
 import java.util.concurrent.TimeUnit;
+import java.util.stream.LongStream;
 import org.apache.spark.sql.Row;
 import org.idstamp.Idstamp;
 import org.junit.jupiter.api.BeforeAll;
@@ -238,19 +240,14 @@ class ClfLogTest {
           result(n, r.getString(0), r.isNullAt(2) ? null : HEX.formatHex((byte[]) r.get(2)),
               r.get(3), malformed ? null : r.get(4), r.get(5), r.getString(1)));
     }
-    List<String> wrong = new ArrayList<>();
-    for (long line = 1; line <= n; line++) {
-      String w = want.get(line);
-      String g = got.get(line);
-      if (w == null ? g != null : !w.equals(g)) {
-        wrong.add("line " + line + ": want " + w + "\n  got " + g);
-      }
-    }
     assertTrue(want.size() > 2000 && want.size() < n, "too few lines judged, or none skipped");
-    assertEquals(
-        0,
-        wrong.size(),
-        () -> wrong.size() + " lines differ, first: " + wrong.subList(0, Math.min(5, wrong.size())));
+    List<String> wrong =
+        LongStream.rangeClosed(1, n)
+            .filter(line -> !Objects.equals(want.get(line), got.get(line)))
+            .limit(5)
+            .mapToObj(line -> "want " + want.get(line) + "\n got  " + got.get(line))
+            .toList();
+    assertEquals(List.of(), wrong, "the first lines that differ");
   }
 
   @Test
