@@ -117,6 +117,14 @@ class ClfLogTest {
         out.write('\n');
       }
     }
+    // Fresh tokens at the calendar's ends, where Spark's java.sql.Timestamp has Julian fields.
+    for (String at : List.of("1500-10-10T12:00:00Z", "9999-12-31T23:59:59Z")) {
+      Instant t = Instant.parse(at);
+      long now = Idstamp.yearStamp(ZonedDateTime.ofInstant(t, ZoneId.of(ZONE)));
+      String token = new String(Idstamp.cryptId("old", now), StandardCharsets.US_ASCII);
+      out.writeBytes(line(t, 0, "/?t=" + token));
+      out.write('\n');
+    }
     // A raw byte that is not UTF-8 outside the request, and a last line with no LF.
     out.writeBytes("\u00ff\u00fe - - ".getBytes(StandardCharsets.ISO_8859_1));
     out.writeBytes(line(Instant.parse("2026-11-01T05:59:59Z"), -4 * 60, "/?t=5"));
