@@ -43,7 +43,7 @@ run_go() {
 }
 
 run_python() {
-  need_packages python3-venv
+  python3 -c 'import ensurepip' 2>/dev/null || need_packages python3-venv
   local venv=$work/venv
   [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
   "$venv/bin/pip" install -q -r "$peers/python/requirements.txt"
@@ -57,7 +57,7 @@ run_js() {
 }
 
 run_java() {
-  need_packages maven default-jdk-headless
+  command -v mvn >/dev/null && command -v java >/dev/null || need_packages maven default-jdk-headless
   local version
   version=$(sed -n 's:^  <version>\(.*\)</version>$:\1:p' "$root/java/pom.xml" | head -n1)
   mvn -q -f "$root/java/pom.xml" install -DskipTests
@@ -73,7 +73,8 @@ run_rust() {
 
 run_csharp() {
   [ -f "$root/dotnet/Idstamp.cs" ] || { skip csharp "no dotnet/Idstamp.cs"; return; }
-  need_packages make mono-mcs mono-runtime
+  need_packages make
+  command -v mcs >/dev/null && command -v mono >/dev/null || need_packages mono-mcs mono-runtime
   make -s -C "$peers/csharp" IDSTAMP_SOURCE="$root"
   "${pin[@]}" mono "$peers/csharp/peers.exe" "$rounds"
 }
@@ -81,7 +82,7 @@ run_csharp() {
 run_php() {
   local package=${IDSTAMP_PHP:-$root/php}
   [ -f "$package/autoload.php" ] || { skip php "no PHP package at $package"; return; }
-  need_packages php-cli
+  command -v php >/dev/null || need_packages php-cli
   echo "with OPcache's JIT (tracing), as a service may run PHP:"
   IDSTAMP_PHP=$package "${pin[@]}" php -d opcache.enable_cli=1 -d opcache.jit=tracing \
     -d opcache.jit_buffer_size=64M "$peers/php/peers.php" "$rounds"
