@@ -60,9 +60,9 @@ run_java() {
   command -v mvn >/dev/null && command -v java >/dev/null || need_packages maven default-jdk-headless
   local version
   version=$(sed -n 's:^  <version>\(.*\)</version>$:\1:p' "$root/java/pom.xml" | head -n1)
-  mvn -q -f "$root/java/pom.xml" install -DskipTests
+  mvn -q -B -f "$root/java/pom.xml" install -DskipTests
   (cd "$peers/java" &&
-    mvn -q "-Didstamp.version=$version" compile dependency:build-classpath -Dmdep.outputFile=target/classpath.txt &&
+    mvn -q -B "-Didstamp.version=$version" compile dependency:build-classpath -Dmdep.outputFile=target/classpath.txt &&
     "${pin[@]}" java -cp "target/classes:$(cat target/classpath.txt)" peers.Peers "$rounds")
 }
 
