@@ -274,7 +274,13 @@ func ruleReadsAlike(rule string) bool {
 	if !strings.HasPrefix(s, ",") && !offset() {
 		return false
 	}
-	return change() && change() && s == ""
+	// The rule's two changes, into summer time and out of it, each read in turn.
+	for k := 0; k < 2; k++ {
+		if !change() {
+			return false
+		}
+	}
+	return s == ""
 }
 
 func isLetter(b byte) bool { return b|0x20 >= 'a' && b|0x20 <= 'z' }

@@ -44,9 +44,13 @@ public final class Idstamp {
 
   /** What a checker makes of a token. Only a {@code FRESH} token gives its id back. */
   public enum Verdict {
+    /** 0 &le; whole minutes since the stamp &lt; lifetime. */
     FRESH,
+    /** Whole minutes since the stamp reach the lifetime (any age does when it is 0 or less). */
     EXPIRED,
+    /** The stamp lies a minute or more ahead of now. */
     AHEAD,
+    /** The token does not read; the report's reason says why. */
     MALFORMED
   }
 
@@ -125,62 +129,136 @@ public final class Idstamp {
 
   // Codec's methods with the default digit map; see there for what each does and throws.
 
-  /** As {@link Codec#cryptId(byte[])}, with the default digit map. */
+  /**
+   * As {@link Codec#cryptId(byte[])}, with the default digit map.
+   *
+   * @param id 1 to 999 bytes, none of them zero
+   * @return the token
+   */
   public static byte[] cryptId(byte[] id) {
     return DEFAULT.cryptId(id);
   }
 
-  /** As {@link Codec#cryptId(byte[], long)}, with the default digit map. */
+  /**
+   * As {@link Codec#cryptId(byte[], long)}, with the default digit map.
+   *
+   * @param id 1 to 999 bytes, none of them zero
+   * @param stamp 0 to 4294967295
+   * @return the token
+   */
   public static byte[] cryptId(byte[] id, long stamp) {
     return DEFAULT.cryptId(id, stamp);
   }
 
-  /** As {@link Codec#cryptId(String)}, with the default digit map. */
+  /**
+   * As {@link Codec#cryptId(String)}, with the default digit map.
+   *
+   * @param id 1 to 999 bytes in UTF-8, none of them zero
+   * @return the token
+   */
   public static byte[] cryptId(String id) {
     return DEFAULT.cryptId(id);
   }
 
-  /** As {@link Codec#cryptId(String, long)}, with the default digit map. */
+  /**
+   * As {@link Codec#cryptId(String, long)}, with the default digit map.
+   *
+   * @param id 1 to 999 bytes in UTF-8, none of them zero
+   * @param stamp 0 to 4294967295
+   * @return the token
+   */
   public static byte[] cryptId(String id, long stamp) {
     return DEFAULT.cryptId(id, stamp);
   }
 
-  /** As {@link Codec#decryptId(byte[], int)}, with the default digit map. */
+  /**
+   * As {@link Codec#decryptId(byte[], int)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @return the id, or empty for a refused token
+   */
   public static Optional<byte[]> decryptId(byte[] token, int lifetime) {
     return DEFAULT.decryptId(token, lifetime);
   }
 
-  /** As {@link Codec#decryptId(byte[], int, long)}, with the default digit map. */
+  /**
+   * As {@link Codec#decryptId(byte[], int, long)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @param now 0 to 4294967295
+   * @return the id, or empty for a refused token
+   */
   public static Optional<byte[]> decryptId(byte[] token, int lifetime, long now) {
     return DEFAULT.decryptId(token, lifetime, now);
   }
 
-  /** As {@link Codec#decryptId(String, int)}, with the default digit map. */
+  /**
+   * As {@link Codec#decryptId(String, int)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @return the id, or empty for a refused token
+   */
   public static Optional<byte[]> decryptId(String token, int lifetime) {
     return DEFAULT.decryptId(token, lifetime);
   }
 
-  /** As {@link Codec#decryptId(String, int, long)}, with the default digit map. */
+  /**
+   * As {@link Codec#decryptId(String, int, long)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @param now 0 to 4294967295
+   * @return the id, or empty for a refused token
+   */
   public static Optional<byte[]> decryptId(String token, int lifetime, long now) {
     return DEFAULT.decryptId(token, lifetime, now);
   }
 
-  /** As {@link Codec#inspect(byte[], int)}, with the default digit map. */
+  /**
+   * As {@link Codec#inspect(byte[], int)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @return what the token holds and the verdict
+   */
   public static Report inspect(byte[] token, int lifetime) {
     return DEFAULT.inspect(token, lifetime);
   }
 
-  /** As {@link Codec#inspect(byte[], int, long)}, with the default digit map. */
+  /**
+   * As {@link Codec#inspect(byte[], int, long)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @param now 0 to 4294967295
+   * @return what the token holds and the verdict
+   */
   public static Report inspect(byte[] token, int lifetime, long now) {
     return DEFAULT.inspect(token, lifetime, now);
   }
 
-  /** As {@link Codec#inspect(String, int)}, with the default digit map. */
+  /**
+   * As {@link Codec#inspect(String, int)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @return what the token holds and the verdict
+   */
   public static Report inspect(String token, int lifetime) {
     return DEFAULT.inspect(token, lifetime);
   }
 
-  /** As {@link Codec#inspect(String, int, long)}, with the default digit map. */
+  /**
+   * As {@link Codec#inspect(String, int, long)}, with the default digit map.
+   *
+   * @param token the token
+   * @param lifetime in minutes; 0 or less accepts no token
+   * @param now 0 to 4294967295
+   * @return what the token holds and the verdict
+   */
   public static Report inspect(String token, int lifetime, long now) {
     return DEFAULT.inspect(token, lifetime, now);
   }
