@@ -28,6 +28,12 @@ class NoOffset(tzinfo):
         return None
 
 
+def released():
+    view = memoryview(b"user-42")
+    view.release()
+    return view
+
+
 def every_other(b):
     """A view of every other byte, the bytes of b: not contiguous."""
     return memoryview(bytes(x for c in b for x in (c, 0)))[::2]
@@ -61,6 +67,10 @@ def test_a_zero_byte_makes_a_token_malformed_wherever_it_is():
     (lambda: idstamp.crypt_id(b"A", stamp="5"), TypeError, "stamp must be an int or None, not str"),
     (lambda: idstamp.crypt_id(b"A", stamp=True), TypeError, "stamp must be an int or None, not bool"),
     (lambda: idstamp.decrypt_id(["x"]), TypeError, "token must be .*, not list"),
+    # bytes() would take these, but they are not bytes-like
+    (lambda: idstamp.crypt_id([65, 66]), TypeError, "id must be .*, not list"),
+    (lambda: idstamp.inspect_token(iter(TOKEN)), TypeError, "token must be .*, not bytes_iterator"),
+    (lambda: idstamp.crypt_id(released()), ValueError, "released memoryview"),
     (lambda: idstamp.decrypt_id(b"x", lifetime=None), TypeError, "lifetime must be an int, not NoneType"),
     (lambda: idstamp.decrypt_id(TOKEN, lifetime=False), TypeError, "lifetime must be an int, not bool"),
     (lambda: idstamp.inspect_token(b"x", lifetime=30.0), TypeError, "lifetime must be an int, not float"),
