@@ -103,6 +103,13 @@ def test_misuse_raises(call, error, message):
         call()
 
 
+def test_keywords_in_any_order_bind_as_positions_do():
+    assert idstamp.crypt_id(stamp=5, id=ID_BYTES) == idstamp.crypt_id(ID_BYTES, stamp=5) == TOKEN
+    assert tuple(idstamp.inspect_token(now=59999, token=TOKEN, lifetime=1)) == \
+        tuple(idstamp.inspect_token(TOKEN, 1, now=59999)) == tuple(idstamp.inspect_token(TOKEN, 1, 59999))
+    assert idstamp.decrypt_id(now=60005, lifetime=1, token=TOKEN) is None  # expired at one minute
+
+
 def test_limits_are_accepted():
     assert idstamp.decrypt_id(idstamp.crypt_id(b"x" * idstamp.MAX_ID_LENGTH, 2**32 - 1),
                               2**31 - 1, 2**32 - 1) == b"x" * 999
