@@ -15,10 +15,17 @@ does for CMake, and src/token/digit_maps.h checks it the same way. The two
 headers CMake generates (export.h, version.h) are written into the build
 folder.
 
+The extension is built against CPython's stable ABI, by default that of
+3.11, whose faster calls the wheel cp311-abi3 carries; IDSTAMP_ABI3=39
+builds it against that of 3.9 for every version from 3.9 on (cp39-abi3),
+with the same behaviour. pip prefers cp311-abi3 where both fit.
+
 IDSTAMP_LIBRARY=system links an installed libidstamp instead (found with
 pkg-config when it can be), which then brings its own map and headers, and
 its own runtime; such a wheel keeps the default tag.
 """
+
+from __future__ import annotations  # the annotations below, on Python 3.9
 
 import os
 import re
@@ -149,6 +156,19 @@ class BdistWheel(bdist_wheel):
         return python, abi, platform
 
 
+def limited_api() -> tuple[str, str]:
+    """The stable ABI IDSTAMP_ABI3 names ("39", "311"; by default 311), as
+    the Py_LIMITED_API value and the wheel's Python tag."""
+    value = os.environ.get("IDSTAMP_ABI3") or "311"
+    match = re.fullmatch(r"3([1-9][0-9]?)", value)
+    if match is None or int(match.group(1)) < 9:
+        raise SystemExit(f"setup.py: IDSTAMP_ABI3 is a CPython version from 39 on, "
+                         f"such as 39 or 311, not '{value}'")
+    return f"0x03{int(match.group(1)):02X}0000", f"cp{value}"
+
+
+LIMITED_API, ABI3_TAG = limited_api()
+
 library = os.environ.get("IDSTAMP_LIBRARY", "embedded")
 if library not in ("embedded", "system"):
     raise SystemExit(f"setup.py: IDSTAMP_LIBRARY is 'embedded' or 'system', not '{library}'")
@@ -159,7 +179,7 @@ EMBED = library == "embedded"
 # no part of the C++ runtime.
 compile_args = ["-std=c++17", "-fno-exceptions", "-fno-rtti", "-fvisibility=hidden",
                 "-fvisibility-inlines-hidden", "-Wextra"]
-macros = [("Py_LIMITED_API", "0x030B0000")]
+macros = [("Py_LIMITED_API", LIMITED_API)]
 if EMBED:
     digit_map = os.environ.get("IDSTAMP_DIGIT_MAP") or FACTS["digit_map"][0]
     # The C interface and the core with the POSIX clock; not the C++
@@ -209,5 +229,5 @@ setup(
         )
     ],
     cmdclass={"build_ext": BuildExt, "bdist_wheel": BdistWheel},
-    options={"bdist_wheel": {"py_limited_api": "cp311"}},
+    options={"bdist_wheel": {"py_limited_api": ABI3_TAG}},
 )

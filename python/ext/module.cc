@@ -2,11 +2,18 @@
 // interface: idstamp_issue_token and idstamp_check_token, which take texts
 // with their lengths and write into buffers on this module's stack, so the
 // only allocation is Python's own, of the result. The wheel links the
-// library's code in; python3-idstamp calls libidstamp.so.1. Written against
-// the stable ABI of CPython 3.11 (the build defines Py_LIMITED_API), so one
-// binary serves 3.11 and every later version. The report type and
-// year_stamp(at) keep to the 3.9 part of that API: a datetime is read
-// through its attributes, not through datetime.h.
+// library's code in; python3-idstamp calls libidstamp.so.1.
+//
+// Written against CPython's stable ABI (the build defines Py_LIMITED_API),
+// so one binary serves the version it names and every later one. One
+// source serves two such versions, with the same behaviour and messages:
+// - 3.9: arguments arrive as a tuple and a dict, and a bytes-like object
+//   other than bytes and bytearray is copied as bytes() would copy it, since
+//   that API has neither METH_FASTCALL nor the buffer protocol;
+// - 3.11: arguments arrive in a vector (METH_FASTCALL), and any buffer is
+//   read in place when it is contiguous: the faster calls.
+// The report type and year_stamp(at) keep to the 3.9 part of the API on
+// both: a datetime is read through its attributes, not through datetime.h.
 //
 // Ids and tokens arrive as bytes-like objects or str (UTF-8 with
 // surrogateescape) and are handed to the library with their lengths, so a
@@ -24,6 +31,13 @@
 #include "idstamp/idstamp.h"
 #include "idstamp/token_format.h"
 #include "idstamp/version.h"
+
+#if !defined(Py_LIMITED_API) || Py_LIMITED_API + 0 < 0x03090000
+#error "the extension is built against the stable ABI of CPython 3.9 or later"
+#endif
+// What the stable ABI gained after 3.9 that the extension uses.
+#define IDSTAMP_FASTCALL (Py_LIMITED_API + 0 >= 0x030A0000)
+#define IDSTAMP_BUFFERS (Py_LIMITED_API + 0 >= 0x030B0000)
 
 // The default lifetime as text, for the signatures in the docstrings.
 #define IDSTAMP_TEXT(x) #x
@@ -70,14 +84,18 @@ class Text {
   Text(const Text&) = delete;
   Text& operator=(const Text&) = delete;
   ~Text() {
+#if IDSTAMP_BUFFERS
     if (has_buffer_) PyBuffer_Release(&buffer_);
+#endif
     Py_XDECREF(encoded_);
   }
 
   // Takes bytes, any other object with the buffer protocol, or a str
   // (encoded as UTF-8 with surrogateescape). False, with an exception set,
-  // for any other type. A buffer that is not contiguous (every other byte
-  // of another, say) is copied, as bytes() would copy it.
+  // for any other type. A buffer that cannot be read in place (one that is
+  // not contiguous, every other byte of another say, or any buffer but a
+  // bytearray where the API has no buffer protocol) is copied, as bytes()
+  // would copy it.
   bool take(PyObject* obj, const char* what) {
     char* data = nullptr;
     Py_ssize_t size = 0;
@@ -86,22 +104,29 @@ class Text {
     } else if (PyUnicode_Check(obj)) {
       encoded_ = PyUnicode_AsEncodedString(obj, "utf-8", "surrogateescape");
       if (encoded_ == nullptr || PyBytes_AsStringAndSize(encoded_, &data, &size) != 0) return false;
+#if IDSTAMP_BUFFERS
     } else if (PyObject_CheckBuffer(obj)) {
       if (PyObject_GetBuffer(obj, &buffer_, PyBUF_FULL_RO) != 0) return false;
       has_buffer_ = true;
       if (PyBuffer_IsContiguous(&buffer_, 'C') != 0) {
         data = static_cast<char*>(buffer_.buf);
         size = buffer_.len;
-      } else {
-        encoded_ = PyBytes_FromObject(obj);
-        if (encoded_ == nullptr || PyBytes_AsStringAndSize(encoded_, &data, &size) != 0) {
-          return false;
-        }
+      } else if (!copy(obj, data, size)) {
+        return false;
       }
     } else {
       wrong_type(obj, what, "bytes, a bytes-like object or str");
       return false;
     }
+#else
+    } else if (PyByteArray_Check(obj)) {
+      // Read in place: nothing runs that could resize it during the call.
+      data = PyByteArray_AsString(obj);
+      size = PyByteArray_Size(obj);
+    } else if (!copy_buffer(obj, what, data, size)) {  // or refuses obj
+      return false;
+    }
+#endif
     view_ = std::string_view(data, static_cast<std::size_t>(size));
     return true;
   }
@@ -109,10 +134,39 @@ class Text {
   std::string_view view() const { return view_; }
 
  private:
+  // Copies the bytes of obj, a buffer, as bytes(obj) would.
+  bool copy(PyObject* obj, char*& data, Py_ssize_t& size) {
+    encoded_ = PyBytes_FromObject(obj);
+    return encoded_ != nullptr && PyBytes_AsStringAndSize(encoded_, &data, &size) == 0;
+  }
+
+#if !IDSTAMP_BUFFERS
+  // Without the buffer protocol in the API, a memoryview tells whether obj
+  // is a buffer at all (bytes() would also take a list of ints, which the
+  // functions refuse): the TypeError it raises for any other object becomes
+  // the functions' own. Any other error (a released memoryview's, say) is
+  // left as it is, as the buffer protocol would leave it.
+  bool copy_buffer(PyObject* obj, const char* what, char*& data, Py_ssize_t& size) {
+    PyObject* view = PyMemoryView_FromObject(obj);
+    if (view == nullptr) {
+      if (PyErr_ExceptionMatches(PyExc_TypeError) != 0) {
+        PyErr_Clear();
+        wrong_type(obj, what, "bytes, a bytes-like object or str");
+      }
+      return false;
+    }
+    const bool copied = copy(view, data, size);
+    Py_DECREF(view);
+    return copied;
+  }
+#endif
+
   std::string_view view_;
-  PyObject* encoded_ = nullptr;  // the bytes of a str, or of a buffer that is not contiguous
+  PyObject* encoded_ = nullptr;  // the bytes of a str, or of a buffer copied
+#if IDSTAMP_BUFFERS
   Py_buffer buffer_{};
   bool has_buffer_ = false;
+#endif
 };
 
 // An int argument in [lo, hi]: an int, or an object with __index__, but not
@@ -152,35 +206,70 @@ bool lifetime_arg(PyObject* obj, std::int32_t& out) {
   return true;
 }
 
-// Binds a vectorcall's positional and keyword arguments to the parameters
-// `names` (the first `required` of them required), as a Python function
-// would. An argument not given stays nullptr.
+// The arguments of one call, as the interpreter hands them over.
+struct Call {
+#if IDSTAMP_FASTCALL
+  PyObject* const* args;  // the positional ones, then the keyword ones' values
+  Py_ssize_t nargs;
+  PyObject* kwnames;  // a tuple of the keywords' names, or nullptr
+#else
+  PyObject* args;    // a tuple
+  PyObject* kwargs;  // a dict, or nullptr
+#endif
+};
+
+// Puts `value`, given as the keyword `key`, into the slot of `out` that
+// `names` gives it.
+template <std::size_t N>
+bool bind_keyword(const char* function, const char* const (&names)[N], PyObject* key,
+                  PyObject* value, PyObject* (&out)[N]) {
+  std::size_t i = 0;
+  while (i < N && PyUnicode_CompareWithASCIIString(key, names[i]) != 0) ++i;
+  if (i == N) {
+    PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
+    return false;
+  }
+  if (out[i] != nullptr) {
+    PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function, names[i]);
+    return false;
+  }
+  out[i] = value;
+  return true;
+}
+
+// Binds a call's positional and keyword arguments to the parameters `names`
+// (the first `required` of them required), as a Python function would. An
+// argument not given stays nullptr; the others are borrowed from the call.
 template <std::size_t N>
 bool bind(const char* function, const char* const (&names)[N], std::size_t required,
-          PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&out)[N]) {
+          const Call& call, PyObject* (&out)[N]) {
   for (auto& slot : out) slot = nullptr;
+#if IDSTAMP_FASTCALL
+  const Py_ssize_t nargs = call.nargs;
+#else
+  const Py_ssize_t nargs = PyTuple_Size(call.args);
+#endif
   if (nargs < 0 || static_cast<std::size_t>(nargs) > N) {
     PyErr_Format(PyExc_TypeError, "%s() takes at most %zu arguments (%zd given)", function, N,
                  nargs);
     return false;
   }
-  for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
-  const Py_ssize_t nkw = kwnames != nullptr ? PyTuple_Size(kwnames) : 0;
+#if IDSTAMP_FASTCALL
+  for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = call.args[i];
+  const Py_ssize_t nkw = call.kwnames != nullptr ? PyTuple_Size(call.kwnames) : 0;
   for (Py_ssize_t k = 0; k < nkw; ++k) {
-    PyObject* key = PyTuple_GetItem(kwnames, k);  // borrowed; always a str
-    std::size_t i = 0;
-    while (i < N && PyUnicode_CompareWithASCIIString(key, names[i]) != 0) ++i;
-    if (i == N) {
-      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
-      return false;
-    }
-    if (out[i] != nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
-                   names[i]);
-      return false;
-    }
-    out[i] = args[nargs + k];
+    PyObject* key = PyTuple_GetItem(call.kwnames, k);  // borrowed; always a str
+    if (!bind_keyword(function, names, key, call.args[nargs + k], out)) return false;
   }
+#else
+  for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = PyTuple_GetItem(call.args, i);  // borrowed
+  Py_ssize_t position = 0;
+  PyObject* key = nullptr;
+  PyObject* value = nullptr;
+  while (call.kwargs != nullptr && PyDict_Next(call.kwargs, &position, &key, &value) != 0) {
+    if (!bind_keyword(function, names, key, value, out)) return false;  // keys are str
+  }
+#endif
   for (std::size_t i = 0; i < required; ++i) {
     if (out[i] == nullptr) {
       PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s'", function, names[i]);
@@ -189,6 +278,22 @@ bool bind(const char* function, const char* const (&names)[N], std::size_t requi
   }
   return true;
 }
+
+// A function of the module taking a Call, as the method table takes it.
+using CallFunction = PyObject* (*)(PyObject* module, const Call& call);
+#if IDSTAMP_FASTCALL
+constexpr int call_flags = METH_FASTCALL | METH_KEYWORDS;
+template <CallFunction F>
+PyObject* entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return F(module, Call{args, nargs, kwnames});
+}
+#else
+constexpr int call_flags = METH_VARARGS | METH_KEYWORDS;
+template <CallFunction F>
+PyObject* entry(PyObject* module, PyObject* args, PyObject* kwargs) {
+  return F(module, Call{args, kwargs});
+}
+#endif
 
 PyObject* bytes_of(std::string_view text) {
   return PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
@@ -210,20 +315,20 @@ idstamp_verdict check(std::string_view token, std::int32_t lifetime,
 }
 
 // Parses the arguments of decrypt_id and inspect_token.
-bool check_args(const char* function, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                Text& token, std::int32_t& lifetime, std::optional<std::uint32_t>& now) {
+bool check_args(const char* function, const Call& call, Text& token, std::int32_t& lifetime,
+                std::optional<std::uint32_t>& now) {
   static const char* const names[] = {"token", "lifetime", "now"};
   PyObject* bound[3];
-  return bind(function, names, 1, args, nargs, kwnames, bound) && token.take(bound[0], "token") &&
+  return bind(function, names, 1, call, bound) && token.take(bound[0], "token") &&
          lifetime_arg(bound[1], lifetime) && stamp_arg(bound[2], "now", now);
 }
 
-PyObject* crypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* crypt_id(PyObject*, const Call& call) {
   static const char* const names[] = {"id", "stamp"};
   PyObject* bound[2];
   Text id;
   std::optional<std::uint32_t> stamp;
-  if (!bind("crypt_id", names, 1, args, nargs, kwnames, bound) || !id.take(bound[0], "id") ||
+  if (!bind("crypt_id", names, 1, call, bound) || !id.take(bound[0], "id") ||
       !stamp_arg(bound[1], "stamp", stamp)) {
     return nullptr;
   }
@@ -239,11 +344,11 @@ PyObject* crypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
   return bytes_of({token, n});
 }
 
-PyObject* decrypt_id(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* decrypt_id(PyObject*, const Call& call) {
   Text token;
   std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
-  if (!check_args("decrypt_id", args, nargs, kwnames, token, lifetime, now)) return nullptr;
+  if (!check_args("decrypt_id", call, token, lifetime, now)) return nullptr;
   if (lifetime <= 0) Py_RETURN_NONE;  // nothing is fresh: no need for the clock
   idstamp_report report;
   if (check(token.view(), lifetime, now, report) != IDSTAMP_FRESH) Py_RETURN_NONE;
@@ -273,12 +378,11 @@ PyStructSequence_Desc report_desc = {
     6,
 };
 
-PyObject* inspect_token(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                        PyObject* kwnames) {
+PyObject* inspect_token(PyObject* module, const Call& call) {
   Text token;
   std::int32_t lifetime = IDSTAMP_DEFAULT_LIFETIME;
   std::optional<std::uint32_t> now;
-  if (!check_args("inspect_token", args, nargs, kwnames, token, lifetime, now)) return nullptr;
+  if (!check_args("inspect_token", call, token, lifetime, now)) return nullptr;
   idstamp_report report;
   const idstamp_verdict verdict = check(token.view(), lifetime, now, report);
   const State& state = state_of(module);
@@ -332,8 +436,8 @@ bool aware(PyObject* at, PyObject* utcoffset, bool& out) {
 
 // The stamp of the clock, or of the wall-clock fields of an aware datetime,
 // whatever its zone: the stamp a host in that zone issues at that moment.
-// Takes its arguments as a tuple and a dict: the 3.9 API has no
-// METH_FASTCALL.
+// Takes its arguments as a tuple and a dict on every version: it is not
+// among the calls made often.
 PyObject* year_stamp(PyObject* module, PyObject* args, PyObject* kwargs) {
   static const char* names[] = {"at", nullptr};
   PyObject* at = Py_None;
@@ -373,15 +477,15 @@ PyCFunction as_cfunction(F* f) {
 }
 
 PyMethodDef methods[] = {
-    {"crypt_id", as_cfunction(crypt_id), METH_FASTCALL | METH_KEYWORDS,
+    {"crypt_id", as_cfunction(entry<crypt_id>), call_flags,
      "crypt_id($module, /, id, stamp=None)\n--\n\n"
      "A token for id (1 to 999 bytes, none of them zero) issued at year stamp\n"
      "stamp, or now when stamp is None."},
-    {"decrypt_id", as_cfunction(decrypt_id), METH_FASTCALL | METH_KEYWORDS,
+    {"decrypt_id", as_cfunction(entry<decrypt_id>), call_flags,
      "decrypt_id($module, /, token, lifetime=" DEFAULT_LIFETIME_TEXT ", now=None)\n--\n\n"
      "The id token carries while it is younger than lifetime minutes at year\n"
      "stamp now (the clock when None); None for any other token."},
-    {"inspect_token", as_cfunction(inspect_token), METH_FASTCALL | METH_KEYWORDS,
+    {"inspect_token", as_cfunction(entry<inspect_token>), call_flags,
      "inspect_token($module, /, token, lifetime=" DEFAULT_LIFETIME_TEXT ", now=None)\n--\n\n"
      "The verdict on token for lifetime minutes at year stamp now (the clock\n"
      "when None, read only for a token that parses), as a TokenReport."},
@@ -392,6 +496,25 @@ PyMethodDef methods[] = {
      "datetime, in its own zone."},
     {nullptr, nullptr, 0, nullptr},
 };
+
+// Gives the report type the __match_args__ that struct sequence types have
+// from 3.10 on (the stub declares it), where the interpreter did not.
+bool give_match_args(PyObject* type) {
+  if (PyObject_HasAttrString(type, "__match_args__") != 0) return true;
+  constexpr Py_ssize_t count = sizeof report_fields / sizeof report_fields[0] - 1;
+  PyObject* names = PyTuple_New(count);
+  if (names == nullptr) return false;
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    PyObject* name = PyUnicode_FromString(report_fields[i].name);
+    if (name == nullptr || PyTuple_SetItem(names, i, name) != 0) {  // steals name
+      Py_DECREF(names);
+      return false;
+    }
+  }
+  const int set = PyObject_SetAttrString(type, "__match_args__", names);
+  Py_DECREF(names);
+  return set == 0;
+}
 
 // Adds obj, a new reference or nullptr, to the module as `name`, and keeps
 // a reference in `slot`.
@@ -421,7 +544,9 @@ int exec_module(PyObject* module) {
       PyModule_AddStringConstant(module, "__version__", IDSTAMP_VERSION_STRING) != 0)
     return -1;
   PyObject* report_type = reinterpret_cast<PyObject*>(PyStructSequence_NewType(&report_desc));
-  if (!add(module, "TokenReport", report_type, state.report_type)) return -1;
+  if (!add(module, "TokenReport", report_type, state.report_type) ||
+      !give_match_args(state.report_type))
+    return -1;
   state.datetime_type = imported("datetime", "datetime");
   if (state.datetime_type == nullptr) return -1;
   for (std::size_t i = 0; i < 8; ++i) {

@@ -28,6 +28,12 @@ class NoOffset(tzinfo):
         return None
 
 
+def released():
+    view = memoryview(b"user-42")
+    view.release()
+    return view
+
+
 def every_other(b):
     """A view of every other byte, the bytes of b: not contiguous."""
     return memoryview(bytes(x for c in b for x in (c, 0)))[::2]
@@ -61,6 +67,10 @@ def test_a_zero_byte_makes_a_token_malformed_wherever_it_is():
     (lambda: idstamp.crypt_id(b"A", stamp="5"), TypeError, "stamp must be an int or None, not str"),
     (lambda: idstamp.crypt_id(b"A", stamp=True), TypeError, "stamp must be an int or None, not bool"),
     (lambda: idstamp.decrypt_id(["x"]), TypeError, "token must be .*, not list"),
+    # bytes() would take these, but they are not bytes-like
+    (lambda: idstamp.crypt_id([65, 66]), TypeError, "id must be .*, not list"),
+    (lambda: idstamp.inspect_token(iter(TOKEN)), TypeError, "token must be .*, not bytes_iterator"),
+    (lambda: idstamp.crypt_id(released()), ValueError, "released memoryview"),
     (lambda: idstamp.decrypt_id(b"x", lifetime=None), TypeError, "lifetime must be an int, not NoneType"),
     (lambda: idstamp.decrypt_id(TOKEN, lifetime=False), TypeError, "lifetime must be an int, not bool"),
     (lambda: idstamp.inspect_token(b"x", lifetime=30.0), TypeError, "lifetime must be an int, not float"),
@@ -91,6 +101,13 @@ def test_a_zero_byte_makes_a_token_malformed_wherever_it_is():
 def test_misuse_raises(call, error, message):
     with pytest.raises(error, match=message):
         call()
+
+
+def test_keywords_in_any_order_bind_as_positions_do():
+    assert idstamp.crypt_id(stamp=5, id=ID_BYTES) == idstamp.crypt_id(ID_BYTES, stamp=5) == TOKEN
+    assert tuple(idstamp.inspect_token(now=59999, token=TOKEN, lifetime=1)) == \
+        tuple(idstamp.inspect_token(TOKEN, 1, now=59999)) == tuple(idstamp.inspect_token(TOKEN, 1, 59999))
+    assert idstamp.decrypt_id(now=60005, lifetime=1, token=TOKEN) is None  # expired at one minute
 
 
 def test_limits_are_accepted():
