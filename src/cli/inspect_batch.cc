@@ -10,19 +10,15 @@ namespace idstamp {
 namespace {
 
 // One record of a batch, judged into its result.
-void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
-                  const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
+void judge_record(BatchText& out, BatchReports& reports, std::string_view record,
+                  std::uint64_t line, const InspectSettings& s,
+                  std::optional<std::uint32_t> fixed_now, Clock clock) {
   // A CR before the line's end, or before the end of the input, is dropped.
   if (!s.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
   char id[max_id_length + 1];
   Check check;
   check_token(record, s.lifetime, fixed_now ? at_stamp(*fixed_now) : by_clock(clock), id, check);
-  const std::string_view id_text(id, check.id_length);
-  if (s.json) {
-    json_report(out, check, id_text, s.lifetime, line);
-  } else {
-    tab_report(out, check, id_text, line);
-  }
+  reports.add(out, check, {id, check.id_length}, line);
 }
 
 }  // namespace
@@ -35,6 +31,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
   const char end_byte = settings.zero_ends ? '\0' : '\n';
   std::optional<std::uint32_t> fixed_now;
   if (settings.at) fixed_now = year_stamp_of(*settings.at);
+  BatchReports reports(settings.json, settings.lifetime);
   RecordBuffer buffer;
   BatchText out;
   const auto flush = [&out, &streams] {
@@ -51,7 +48,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     while (const void* found = std::memchr(data + scanned, end_byte, used - scanned)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
       if (out.room() < max_result && !flush()) return BatchEnd::write_failed;
-      judge_record(out, {data + begin, end - begin}, ++line, settings, fixed_now, clock);
+      judge_record(out, reports, {data + begin, end - begin}, ++line, settings, fixed_now, clock);
       begin = end + 1;
       scanned = begin;
     }
@@ -65,7 +62,8 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
-  if (used > 0) judge_record(out, {buffer.data(), used}, ++line, settings, fixed_now, clock);
+  if (used > 0)
+    judge_record(out, reports, {buffer.data(), used}, ++line, settings, fixed_now, clock);
   return flush() ? BatchEnd::done : BatchEnd::write_failed;
 }
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -19,16 +20,34 @@ class FixedText {
   static constexpr std::size_t capacity = N;
 
   FixedText& append(std::string_view s) {
+    if (s.size() <= N - size_) {  // the common case, where a short text's size is often known
+      if (!s.empty()) std::memcpy(data_ + size_, s.data(), s.size());
+      size_ += s.size();
+      return *this;
+    }
     const std::size_t room = N - size_;
     const std::size_t n = s.size() < room ? s.size() : room;
-    for (std::size_t i = 0; i < n; ++i) data_[size_ + i] = s[i];
+    if (n > 0) std::memcpy(data_ + size_, s.data(), n);
     size_ += n;
     cut_ = cut_ || n < s.size();
     return *this;
   }
-  FixedText& append(char c) { return append(std::string_view(&c, 1)); }
+  FixedText& append(char c) {
+    if (size_ < N) {
+      data_[size_++] = c;
+    } else {
+      cut_ = true;
+    }
+    return *this;
+  }
+  // Written in place when the room allows the longest 64-bit number.
   template <class Integer>
   FixedText& number(Integer v) {
+    static_assert(sizeof(Integer) <= 8, "a number of at most 64 bits");
+    if (N - size_ >= 20) {
+      size_ = static_cast<std::size_t>(std::to_chars(data_ + size_, data_ + N, v).ptr - data_);
+      return *this;
+    }
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
     return append(std::string_view(digits, static_cast<std::size_t>(end - digits)));
