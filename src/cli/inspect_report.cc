@@ -17,6 +17,20 @@ void append_hex(Text& out, unsigned char b) {
   out.append(hex_digits[b >> 4]).append(hex_digits[b & 15]);
 }
 
+// The two hex digits of every byte, 00 to ff, back to back.
+struct HexPairs {
+  char text[512];
+};
+constexpr HexPairs make_hex_pairs() {
+  HexPairs pairs{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    pairs.text[2 * b] = hex_digits[b >> 4];
+    pairs.text[2 * b + 1] = hex_digits[b & 15];
+  }
+  return pairs;
+}
+constexpr HexPairs hex_pairs = make_hex_pairs();
+
 // Each byte as two lowercase hex digits, written in place where they fit.
 template <class Text>
 void append_hex_bytes(Text& out, std::string_view bytes) {
@@ -27,9 +41,8 @@ void append_hex_bytes(Text& out, std::string_view bytes) {
   }
   char* p = at;
   for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    *p++ = hex_digits[b >> 4];
-    *p++ = hex_digits[b & 15];
+    std::memcpy(p, hex_pairs.text + std::size_t{2} * static_cast<unsigned char>(c), 2);
+    p += 2;
   }
   out.grow(2 * bytes.size());
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,45 @@ TEST(Reports, BatchKeepsNumbersAsTextExactly) {
     }
     EXPECT_EQ(disagreements, 0u) << json;
   }
+}
+
+// Numbers against to_chars, for each width of integer: each power of ten and
+// its neighbours (the nine- and ten-digit ones take a path of their own), the
+// extremes, and a text too full for the longest number.
+template <class Integer>
+std::size_t number_disagreements() {
+  using limits = std::numeric_limits<Integer>;
+  std::vector<Integer> values = {limits::min(), limits::max(), 0};
+  for (std::uint64_t p = 1; p <= limits::max() / 10; p *= 10) {
+    for (const std::uint64_t v : {p * 10 - 1, p * 10, p * 10 + 1, p * 10 + p / 3}) {
+      values.push_back(static_cast<Integer>(v));
+      if (limits::is_signed) values.push_back(static_cast<Integer>(0 - static_cast<Integer>(v)));
+    }
+  }
+  std::size_t disagreements = 0;
+  for (const Integer v : values) {
+    char want[24];
+    const std::string_view digits(
+        want, static_cast<std::size_t>(std::to_chars(want, want + sizeof want, v).ptr - want));
+    FixedText<40> roomy;
+    FixedText<24> tight;  // two bytes in: 22 left, above the 20 of the in-place path
+    FixedText<24> full;   // 19 left
+    tight.append("<<");
+    full.append("12345");
+    if (roomy.number(v).view() != digits || tight.number(v).view().substr(2) != digits)
+      ++disagreements;
+    full.number(v);
+    if (full.view() != std::string("12345") + std::string(digits).substr(0, 19)) ++disagreements;
+    if (full.cut() != (digits.size() > 19)) ++disagreements;
+  }
+  return disagreements;
+}
+
+TEST(FixedText, NumbersAsToChars) {
+  EXPECT_EQ(number_disagreements<std::int32_t>(), 0u);
+  EXPECT_EQ(number_disagreements<std::uint32_t>(), 0u);
+  EXPECT_EQ(number_disagreements<std::int64_t>(), 0u);
+  EXPECT_EQ(number_disagreements<std::uint64_t>(), 0u);
 }
 
 // ASCII before a sequence, read eight bytes at a time, changes nothing: each
