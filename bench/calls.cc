@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "idstamp/idstamp.h"
 #include "idstamp/token_codec.h"
 #include "token/core.h"
 
@@ -42,6 +43,17 @@ void check_core() {
   keep(check);
 }
 
+// The C interface's check, with a report and for the verdict alone.
+void check_c() {
+  idstamp_report report;
+  keep(idstamp_check_token(token.data(), token.size(), 30, &stamp, &report));
+  keep(report);
+}
+
+void check_c_verdict() {
+  keep(idstamp_check_token(token.data(), token.size(), 30, &stamp, nullptr));
+}
+
 void crypt_id() { keep(idstamp::crypt_id(id, stamp)); }
 
 void decrypt_id() { keep(idstamp::decrypt_id(token, 30, stamp)); }
@@ -51,12 +63,14 @@ void decrypt_id() { keep(idstamp::decrypt_id(token, 30, stamp)); }
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   const std::string_view op = argv[1];
-  const Call call = op == "copy"         ? copy
-                    : op == "crypt_core" ? crypt_core
-                    : op == "check_core" ? check_core
-                    : op == "crypt_id"   ? crypt_id
-                    : op == "decrypt_id" ? decrypt_id
-                                         : nullptr;
+  const Call call = op == "copy"              ? copy
+                    : op == "crypt_core"      ? crypt_core
+                    : op == "check_core"      ? check_core
+                    : op == "check_c"         ? check_c
+                    : op == "check_c_verdict" ? check_c_verdict
+                    : op == "crypt_id"        ? crypt_id
+                    : op == "decrypt_id"      ? decrypt_id
+                                              : nullptr;
   if (call == nullptr) return 2;
   for (long i = std::strtol(argv[2], nullptr, 10); i > 0; --i) call();
   return 0;

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Instructions per call of the token core and the C++ functions on a 16-byte
-# id, against a string copy of the token, counted by callgrind (repeatable
+# Instructions per call of the token core, the C check (with a report and
+# for the verdict alone) and the C++ functions on a 16-byte id, against a
+# string copy of the token, counted by callgrind (repeatable
 # whatever else the machine is doing). The core goal: each at most 2 copies.
 #   bench/instructions.sh BUILD_DIR [LIMIT]
 set -eu
@@ -21,16 +22,16 @@ per_call() {
 }
 
 copy=$(per_call copy)
-printf '%-12s %6s  %s\n' call instr "per copy"
-printf '%-12s %6d\n' copy "$copy"
+printf '%-16s %6s  %s\n' call instr "per copy"
+printf '%-16s %6d\n' copy "$copy"
 status=0
-for op in crypt_core check_core crypt_id decrypt_id; do
+for op in crypt_core check_core check_c check_c_verdict crypt_id decrypt_id; do
   n=$(per_call $op)
   ratio=$(awk -v n="$n" -v c="$copy" 'BEGIN { printf "%.2f", n / c }')
   verdict=
   case $op in
     *_core) awk -v r="$ratio" -v l="$limit" 'BEGIN { exit !(r <= l) }' || { verdict=MISSED; status=1; } ;;
   esac
-  printf '%-12s %6d  %s %s\n' "$op" "$n" "$ratio" "$verdict"
+  printf '%-16s %6d  %s %s\n' "$op" "$n" "$ratio" "$verdict"
 done
 exit $status

@@ -88,21 +88,20 @@ size_t idstamp_issue_token(char* dst, size_t capacity, const char* id, size_t id
 
 idstamp_verdict idstamp_check_token(const char* token, size_t token_length, int32_t lifetime,
                                     const uint32_t* now, idstamp_report* report) {
-  if (report == nullptr) {  // the caller wants the verdict alone
-    idstamp_report own{};
-    return idstamp_check_token(token, token_length, lifetime, now, &own);
-  }
-  idstamp_report& r = *report;
+  // A caller that wants the verdict alone gets the id read into a buffer
+  // of its own, which nothing reads after: no report is set up or filled.
+  char own_id[IDSTAMP_MAX_ID_LENGTH + 1];
+  char* const id = report != nullptr ? report->id : own_id;
   idstamp::Check check;
   if (token == nullptr) {
     check.reason = "too short";
-    r.id[0] = '\0';
+    id[0] = '\0';
   } else {
     const idstamp::When when =
         now != nullptr ? idstamp::at_stamp(*now) : idstamp::by_clock(idstamp::local_now_ticks);
-    idstamp::check_token({token, token_length}, lifetime, when, r.id, check);
+    idstamp::check_token({token, token_length}, lifetime, when, id, check);
   }
-  return fill(r, check);
+  return report != nullptr ? fill(*report, check) : static_cast<idstamp_verdict>(check.verdict);
 }
 
 char* idstamp_crypt_id(const char* id) { return crypt(id, nullptr); }

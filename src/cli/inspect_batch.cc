@@ -11,19 +11,15 @@ namespace idstamp {
 namespace {
 
 // One record of a batch, judged into its result.
-void judge_record(BatchText& out, std::string_view record, std::uint64_t line,
-                  const InspectSettings& s, std::optional<std::uint32_t> fixed_now, Clock clock) {
+void judge_record(BatchText& out, BatchReports& reports, std::string_view record,
+                  std::uint64_t line, const InspectSettings& s,
+                  std::optional<std::uint32_t> fixed_now, Clock clock) {
   // A CR before the line's end, or before the end of the input, is dropped.
   if (!s.zero_ends && !record.empty() && record.back() == '\r') record.remove_suffix(1);
   char id[max_id_length + 1];
   Check check;
   check_token(record, s.lifetime, fixed_now ? at_stamp(*fixed_now) : by_clock(clock), id, check);
-  const std::string_view id_text(id, check.id_length);
-  if (s.json) {
-    json_report(out, check, id_text, s.lifetime, line);
-  } else {
-    tab_report(out, check, id_text, line);
-  }
+  reports.add(out, check, {id, check.id_length}, line);
 }
 
 }  // namespace
@@ -42,6 +38,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
     dated = start_dated_batch(settings);
     if (!dated) return BatchEnd::no_memory;
   }
+  BatchReports reports(settings.json, settings.lifetime);
   RecordBuffer buffer;
   BatchText out;
   const auto judge = [&](char* record, std::size_t size, std::uint64_t n) {
@@ -49,7 +46,7 @@ BatchEnd run_batch(const InspectSettings& settings, Clock clock, BatchStreams& s
       if (!settings.zero_ends && size > 0 && record[size - 1] == '\r') --size;
       judge_dated_record(out, record, size, n, settings, settings.at, clock, *dated);
     } else {
-      judge_record(out, {record, size}, n, settings, fixed_now, clock);
+      judge_record(out, reports, {record, size}, n, settings, fixed_now, clock);
     }
   };
   const auto flush = [&out, &streams] {

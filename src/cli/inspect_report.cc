@@ -1,5 +1,8 @@
 #include "cli/inspect_report.h"
 
+#include <charconv>
+#include <cstring>
+
 #include "cli/utf8.h"
 #include "time/calendar.h"
 
@@ -7,42 +10,117 @@ namespace idstamp {
 
 namespace {
 
+constexpr char hex_digits[] = "0123456789abcdef";
+
 template <class Text>
 void append_hex(Text& out, unsigned char b) {
-  constexpr char hex_digits[] = "0123456789abcdef";
   out.append(hex_digits[b >> 4]).append(hex_digits[b & 15]);
+}
+
+// The two hex digits of every byte, 00 to ff, back to back.
+struct HexPairs {
+  char text[512];
+};
+constexpr HexPairs make_hex_pairs() {
+  HexPairs pairs{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    pairs.text[2 * b] = hex_digits[b >> 4];
+    pairs.text[2 * b + 1] = hex_digits[b & 15];
+  }
+  return pairs;
+}
+constexpr HexPairs hex_pairs = make_hex_pairs();
+
+// Each byte as two lowercase hex digits, written in place where they fit.
+template <class Text>
+void append_hex_bytes(Text& out, std::string_view bytes) {
+  char* const at = out.tail(2 * bytes.size());
+  if (at == nullptr) {
+    for (const char b : bytes) append_hex(out, static_cast<unsigned char>(b));
+    return;
+  }
+  char* p = at;
+  for (const char c : bytes) {
+    std::memcpy(p, hex_pairs.text + std::size_t{2} * static_cast<unsigned char>(c), 2);
+    p += 2;
+  }
+  out.grow(2 * bytes.size());
+}
+
+// Eight bytes at a time: a word's bytes, and the tests that say whether any
+// of them is below n (n <= 128), above n (n <= 127), or equal to c. Each is
+// exact for the word as a whole, which is all that is asked of it.
+using Word = std::uint64_t;
+constexpr Word ones = 0x0101010101010101U;
+constexpr Word highs = 0x8080808080808080U;
+
+Word word_at(const char* p) {
+  Word w = 0;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+constexpr bool any_below(Word w, unsigned n) { return ((w - ones * n) & ~w & highs) != 0; }
+constexpr bool any_above(Word w, unsigned n) { return (((w + ones * (127 - n)) | w) & highs) != 0; }
+constexpr bool any_equal(Word w, unsigned char c) { return any_below(w ^ (ones * c), 1); }
+
+// Copies `bytes` to `out`, each run of bytes that `plain` keeps at once, and
+// every other byte as `escape` writes it. `plain_word` says of eight bytes
+// whether `plain` keeps every one, which skips most runs a word at a time.
+template <class Text, class PlainWord, class Plain, class Escape>
+void append_runs(Text& out, std::string_view bytes, PlainWord plain_word, Plain plain,
+                 Escape escape) {
+  const std::size_t n = bytes.size();
+  std::size_t from = 0;
+  std::size_t i = 0;
+  while (i < n) {
+    while (n - i >= sizeof(Word) && plain_word(word_at(bytes.data() + i))) i += sizeof(Word);
+    // Fewer than eight bytes left: as the word that ends with them.
+    if (i < n && n - i < sizeof(Word) && n >= sizeof(Word) &&
+        plain_word(word_at(bytes.data() + n - sizeof(Word))))
+      break;
+    for (const std::size_t stop = n - i > sizeof(Word) ? i + sizeof(Word) : n; i < stop; ++i) {
+      const auto b = static_cast<unsigned char>(bytes[i]);
+      if (plain(b)) continue;
+      out.append(bytes.substr(from, i - from));
+      escape(b);
+      from = i + 1;
+    }
+  }
+  out.append(bytes.substr(from));
 }
 
 // The id as a person reads it: printable ASCII as it is, a backslash
 // doubled, every other byte as \xHH.
 template <class Text>
 void append_escaped(Text& out, std::string_view bytes) {
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b == '\\') {
-      out.append("\\\\");
-    } else if (b >= 0x20 && b < 0x7F) {
-      out.append(c);
-    } else {
-      append_hex(out.append("\\x"), b);
-    }
-  }
+  append_runs(
+      out, bytes,
+      [](Word w) { return !any_below(w, 0x20) && !any_above(w, 0x7E) && !any_equal(w, '\\'); },
+      [](unsigned char b) { return b >= 0x20 && b < 0x7F && b != '\\'; },
+      [&out](unsigned char b) {
+        if (b == '\\') {
+          out.append("\\\\");
+        } else {
+          append_hex(out.append("\\x"), b);
+        }
+      });
 }
 
 // A JSON string of valid UTF-8 text.
 template <class Text>
 void append_json_string(Text& out, std::string_view text) {
   out.append('"');
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out.append('\\').append(c);
-    } else if (b < 0x20) {
-      append_hex(out.append("\\u00"), b);
-    } else {
-      out.append(c);
-    }
-  }
+  append_runs(
+      out, text,
+      [](Word w) { return !any_below(w, 0x20) && !any_equal(w, '"') && !any_equal(w, '\\'); },
+      [](unsigned char b) { return b >= 0x20 && b != '"' && b != '\\'; },
+      [&out](unsigned char b) {
+        if (b < 0x20) {
+          append_hex(out.append("\\u00"), b);
+        } else {
+          out.append('\\').append(static_cast<char>(b));
+        }
+      });
   out.append('"');
 }
 
@@ -173,31 +251,65 @@ void append_usage_error(ErrorText& err, const ScannedArguments& scanned) {
   err.append('\n');
 }
 
+namespace {
+
+// A number's text, for a report of one token.
+using NumberDigits = FixedText<20>;
+
+// ", \"lifetime\": N, \"reason\": ", the part of a JSON result between
+// the token's fields and the reason.
 template <class Text>
-void json_report(Text& out, const Check& c, std::string_view id, std::int32_t lifetime,
-                 std::optional<std::uint64_t> line) {
+void append_lifetime_field(Text& out, std::int32_t lifetime) {
+  out.append(", \"lifetime\": ").number(lifetime).append(", \"reason\": ");
+}
+
+// The JSON object of one token from the texts of its numbers that a batch
+// may keep from one result to the next: the line number (empty for none),
+// now, and the lifetime field.
+template <class Text>
+void json_result(Text& out, const Check& c, std::string_view id, std::string_view line,
+                 std::string_view now, std::string_view lifetime_field) {
   out.append('{');
-  if (line) out.append("\"line\": ").number(*line).append(", ");
+  if (!line.empty()) out.append("\"line\": ").append(line).append(", ");
   out.append("\"verdict\": \"").append(verdict_name(c.verdict)).append('"');
   if (c.parsed) {
     out.append(", \"id_hex\": \"");
-    for (const char b : id) append_hex(out, static_cast<unsigned char>(b));
+    append_hex_bytes(out, id);
     out.append('"');
     if (is_utf8(id)) append_json_string(out.append(", \"id\": "), id);
     out.append(", \"stamp\": ").number(c.stamp);
-    out.append(", \"now\": ").number(c.now);
+    out.append(", \"now\": ").append(now);
     out.append(", \"age_ms\": ").number(c.age_ms);
+    out.append(lifetime_field).append("null}\n");
   } else {
     out.append(", \"id_hex\": null, \"stamp\": null, \"now\": null, \"age_ms\": null");
+    append_json_string(out.append(lifetime_field), c.reason);
+    out.append("}\n");
   }
-  out.append(", \"lifetime\": ").number(lifetime);
-  out.append(", \"reason\": ");
-  if (c.parsed) {
-    out.append("null");
-  } else {
-    append_json_string(out, c.reason);
+}
+
+void tab_result(BatchText& out, const Check& c, std::string_view id, std::string_view line) {
+  out.append(line).append('\t').append(verdict_name(c.verdict));
+  if (!c.parsed) {
+    out.append(": ").append(c.reason).append("\t\t\n");
+    return;
   }
-  out.append("}\n");
+  append_escaped(out.append('\t').number(c.age_ms).append('\t'), id);
+  out.append('\n');
+}
+
+}  // namespace
+
+template <class Text>
+void json_report(Text& out, const Check& c, std::string_view id, std::int32_t lifetime,
+                 std::optional<std::uint64_t> line) {
+  NumberDigits line_text;
+  if (line) line_text.number(*line);
+  NumberDigits now;
+  now.number(c.now);
+  FixedText<48> lifetime_field;
+  append_lifetime_field(lifetime_field, lifetime);
+  json_result(out, c, id, line_text.view(), now.view(), lifetime_field.view());
 }
 
 template void json_report(Report&, const Check&, std::string_view, std::int32_t,
@@ -206,13 +318,44 @@ template void json_report(BatchText&, const Check&, std::string_view, std::int32
                           std::optional<std::uint64_t>);
 
 void tab_report(BatchText& out, const Check& c, std::string_view id, std::uint64_t line) {
-  out.number(line).append('\t').append(verdict_name(c.verdict));
-  if (!c.parsed) {
-    out.append(": ").append(c.reason).append("\t\t\n");
-    return;
+  NumberDigits line_text;
+  line_text.number(line);
+  tab_result(out, c, id, line_text.view());
+}
+
+std::string_view NumberText::of(std::uint64_t v) {
+  constexpr std::size_t size = sizeof digits_;
+  if (set_ && v == value_) return {digits_ + begin_, size - begin_};
+  if (set_ && value_ != UINT64_MAX && v == value_ + 1) {
+    std::size_t i = size;
+    while (i > begin_ && digits_[i - 1] == '9') digits_[--i] = '0';
+    if (i == begin_) {
+      digits_[--begin_] = '1';  // all nines: never twenty of them in 64 bits
+    } else {
+      ++digits_[i - 1];
+    }
+  } else {
+    char text[size];
+    const auto n = static_cast<std::size_t>(std::to_chars(text, text + size, v).ptr - text);
+    begin_ = size - n;
+    std::memcpy(digits_ + begin_, text, n);
   }
-  append_escaped(out.append('\t').number(c.age_ms).append('\t'), id);
-  out.append('\n');
+  value_ = v;
+  set_ = true;
+  return {digits_ + begin_, size - begin_};
+}
+
+BatchReports::BatchReports(bool json, std::int32_t lifetime) : json_(json) {
+  append_lifetime_field(lifetime_field_, lifetime);
+}
+
+void BatchReports::add(BatchText& out, const Check& c, std::string_view id, std::uint64_t line) {
+  const std::string_view line_text = line_.of(line);
+  if (json_) {
+    json_result(out, c, id, line_text, now_.of(c.now), lifetime_field_.view());
+  } else {
+    tab_result(out, c, id, line_text);
+  }
 }
 
 }  // namespace idstamp

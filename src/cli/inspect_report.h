@@ -47,6 +47,35 @@ extern template void json_report(BatchText&, const Check&, std::string_view, std
 // where a malformed token leaves the last two fields empty.
 void tab_report(BatchText& out, const Check& c, std::string_view id, std::uint64_t line);
 
+// The decimal text of a number, kept for the next: converted again only when
+// the number changes, and counted up in place when it grows by one, as a
+// batch's line numbers do.
+class NumberText {
+ public:
+  std::string_view of(std::uint64_t v);
+
+ private:
+  char digits_[20] = {};  // right-aligned, from begin_
+  std::size_t begin_ = sizeof digits_;
+  std::uint64_t value_ = 0;
+  bool set_ = false;
+};
+
+// A batch's results, JSON objects or tab-separated lines, as json_report and
+// tab_report write them; the lifetime is converted once a batch, and the
+// line number and `now` only when they change.
+class BatchReports {
+ public:
+  BatchReports(bool json, std::int32_t lifetime);
+  void add(BatchText& out, const Check& c, std::string_view id, std::uint64_t line);
+
+ private:
+  bool json_;
+  FixedText<48> lifetime_field_;  // ", \"lifetime\": N, \"reason\": "
+  NumberText line_;
+  NumberText now_;
+};
+
 // The line that says what makes the arguments a usage error, naming the
 // option or value at fault (escaped, and cut after 64 bytes); nothing for
 // arguments without one.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -19,16 +20,40 @@ class FixedText {
   static constexpr std::size_t capacity = N;
 
   FixedText& append(std::string_view s) {
+    if (s.size() <= N - size_) {  // the common case, where a short text's size is often known
+      if (!s.empty()) std::memcpy(data_ + size_, s.data(), s.size());
+      size_ += s.size();
+      return *this;
+    }
     const std::size_t room = N - size_;
     const std::size_t n = s.size() < room ? s.size() : room;
-    for (std::size_t i = 0; i < n; ++i) data_[size_ + i] = s[i];
+    if (n > 0) std::memcpy(data_ + size_, s.data(), n);
     size_ += n;
     cut_ = cut_ || n < s.size();
     return *this;
   }
-  FixedText& append(char c) { return append(std::string_view(&c, 1)); }
+  FixedText& append(char c) {
+    if (size_ < N) {
+      data_[size_++] = c;
+    } else {
+      cut_ = true;
+    }
+    return *this;
+  }
+  // Written in place when the room allows the longest 64-bit number; one of
+  // nine or ten digits, as a year stamp mostly is, with no loop.
   template <class Integer>
   FixedText& number(Integer v) {
+    static_assert(sizeof(Integer) <= 8, "a number of at most 64 bits");
+    if (N - size_ >= 20) {
+      const auto u = static_cast<std::uint64_t>(v);  // a negative value wraps far above 10^10
+      if (u - 100'000'000 < 10'000'000'000 - 100'000'000) {
+        size_ = static_cast<std::size_t>(nine_or_ten_digits(data_ + size_, u) - data_);
+      } else {
+        size_ = static_cast<std::size_t>(std::to_chars(data_ + size_, data_ + N, v).ptr - data_);
+      }
+      return *this;
+    }
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
     return append(std::string_view(digits, static_cast<std::size_t>(end - digits)));
@@ -47,6 +72,29 @@ class FixedText {
   }
 
  private:
+  // v in [10^8, 10^10) at `at`, and the end of its digits.
+  static char* nine_or_ten_digits(char* at, std::uint64_t v) {
+    static constexpr char pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+        "888990919293949596979899";
+    const auto high = static_cast<std::size_t>(v / 100'000'000);  // 1 to 99
+    const auto low = static_cast<std::size_t>(v % 100'000'000);
+    if (high >= 10) {
+      std::memcpy(at, pairs + 2 * high, 2);
+      at += 2;
+    } else {
+      *at++ = static_cast<char>('0' + high);
+    }
+    const std::size_t upper = low / 10'000;
+    const std::size_t lower = low % 10'000;
+    std::memcpy(at, pairs + 2 * (upper / 100), 2);
+    std::memcpy(at + 2, pairs + 2 * (upper % 100), 2);
+    std::memcpy(at + 4, pairs + 2 * (lower / 100), 2);
+    std::memcpy(at + 6, pairs + 2 * (lower % 100), 2);
+    return at + 8;
+  }
+
   char data_[N] = {};  // zeroed, so that copying a text never reads indeterminate bytes
   std::size_t size_ = 0;
   bool cut_ = false;

@@ -1,6 +1,8 @@
 #include "cli/utf8.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace idstamp {
 
@@ -8,6 +10,11 @@ namespace idstamp {
 // it, which rule out overlong forms, surrogates and code points past U+10FFFF.
 bool is_utf8(std::string_view text) {
   std::size_t i = 0;
+  // ASCII, the common case, eight bytes at a time.
+  for (std::uint64_t word = 0; text.size() - i >= sizeof word; i += sizeof word) {
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if ((word & 0x8080808080808080U) != 0) break;
+  }
   while (i < text.size()) {
     const auto b = static_cast<unsigned char>(text[i]);
     std::size_t extra = 0;
