@@ -20,8 +20,6 @@ final class Codec
     private const DIGITS = '0123456789';
     private const MS_PER_MINUTE = 60000;
     private const STAMP_MAX = 0xFFFFFFFF;
-    /** Tokens up to this long keep their shuffle mask: every token an issuer writes. */
-    private const MASKS_KEPT = 1012;
 
     private readonly string $encode;
     private readonly string $decode;
@@ -53,12 +51,7 @@ final class Codec
         ksort($decode);
         $this->encode = $map;
         $this->decode = implode('', $decode);
-        if (self::$fields === []) {
-            for ($length = 1; $length <= Idstamp::MAX_ID_LENGTH; $length++) {
-                self::$fields[sprintf('%03d', $length)] = $length;
-            }
-        }
-        $this->lengths = self::$fields;
+        $this->lengths = self::$fields ?: self::$fields = Layout::lengthFields();
     }
 
     /** The map this codec substitutes digits with. */
@@ -331,13 +324,11 @@ final class Codec
         return $text ^ (($text ^ strrev($text)) & $move);
     }
 
-    /** Which bytes of a text of $n bytes trade places with their mirrors. */
+    /** Which bytes of a text of $n bytes trade places with their mirrors, kept for the lengths issuers write. */
     private static function move(int $n): string
     {
-        $half = intdiv($n, 2);
-        $low = substr(str_repeat("\x00\xff", intdiv($half + 1, 2)), 0, $half);
-        $move = $low . ($n % 2 === 1 ? "\x00" : '') . strrev($low);
-        if ($n <= self::MASKS_KEPT) {
+        $move = Layout::mask($n);
+        if ($n <= Layout::MASKS_KEPT) {
             self::$moves[$n] = $move;
         }
         return $move;

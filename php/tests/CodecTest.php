@@ -45,6 +45,9 @@ final class CodecTest extends TestCase
                     $token = $codec->cryptId($id, $stamp);
                     self::assertSame(self::scramble(sprintf('%03d', strlen($id)) . $id . $stamp, $map), $token, "$map $id $stamp");
                     self::assertSame($id, $codec->decryptId($token, 1, $stamp));
+                    $now = min($stamp + 59999, 4294967295);
+                    $r = $codec->inspect($token, 1, $now);
+                    self::assertSame([Verdict::Fresh, $id, $stamp, $now - $stamp], [$r->verdict, $r->id, $r->stamp, $r->ageMs]);
                 }
             }
         }
