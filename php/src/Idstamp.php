@@ -26,12 +26,13 @@ final class Idstamp
     public const MAX_ID_LENGTH = 999;
     public const DEFAULT_LIFETIME = 30;
 
+    /** Codec::DEFAULT_DIGIT_MAP undone: entry d is the digit that d stands for. */
+    private const DECODE = '3725908416';
+
     private static ?Codec $default = null;
-    /** @var string the default map undone: entry d is the digit that d stands for */
-    private static string $decode = '';
     /** @var array<string, int> empty until the default codec is made, which sends every check to it */
     private static array $lengths = [];
-    /** @var array<int, string> */
+    /** @var array<int, string> by length, as Codec keeps its own */
     private static array $masks = [];
 
     private function __construct()
@@ -52,7 +53,7 @@ final class Idstamp
         // the check; anything else goes to the default codec.
         $n = \strlen($token);
         if ($now !== null && $now >> 32 === 0 && $n >= 5) {
-            $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$masks[$n] ?? self::mask($n))), '0123456789', self::$decode);
+            $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$masks[$n] ?? self::mask($n))), '0123456789', self::DECODE);
             $length = self::$lengths[\substr($plain, 0, 3)] ?? 0;
             if ($length !== 0 && $length < $n - 3) {
                 $text = \substr($plain, 3 + $length);
@@ -76,7 +77,7 @@ final class Idstamp
         // As decryptId() does.
         $n = \strlen($token);
         if ($now !== null && $now >> 32 === 0 && $n >= 5) {
-            $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$masks[$n] ?? self::mask($n))), '0123456789', self::$decode);
+            $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$masks[$n] ?? self::mask($n))), '0123456789', self::DECODE);
             $length = self::$lengths[\substr($plain, 0, 3)] ?? 0;
             if ($length !== 0 && $length < $n - 3) {
                 $text = \substr($plain, 3 + $length);
@@ -120,7 +121,6 @@ final class Idstamp
     /** The default codec, made once, and the fast checks' tables with it. */
     private static function start(): Codec
     {
-        self::$decode = strtr('0123456789', Codec::DEFAULT_DIGIT_MAP, '0123456789');
         self::$lengths = Layout::lengthFields();
         return self::$default = new Codec();
     }
