@@ -66,6 +66,9 @@ final class CodecTest extends TestCase
             'now' => [
                 fn () => Idstamp::inspect('ab', 30, -1),
                 fn () => Idstamp::decryptId('5A8355', 30, 1 << 32),
+                // well-formed tokens, which Idstamp checks without a codec
+                fn () => Idstamp::inspect(Idstamp::cryptId('id', 0), 30, -1),
+                fn () => Idstamp::decryptId(Idstamp::cryptId('id', 0), 30, 1 << 32),
                 fn () => Idstamp::withDigitMap('0123456789')->inspect('5A8355', 30, PHP_INT_MIN),
             ],
             'map' => [
