@@ -20,16 +20,16 @@ final class Codec
     private const DIGITS = '0123456789';
     private const MS_PER_MINUTE = 60000;
     private const STAMP_MAX = 0xFFFFFFFF;
-    /** Tokens up to this long keep their shuffle mask: every token an issuer writes. */
-    private const MASKS_KEPT = 1012;
 
     private readonly string $encode;
     private readonly string $decode;
 
     /** @var array<int, string> by length: which bytes trade places with their mirrors */
     private static array $moves = [];
-    /** @var list<string> the length fields "000" to "999" */
+    /** @var array<string, int> each length field as issuers write it, "001" to "999", to its length */
     private static array $fields = [];
+    /** @var array<string, int> self::$fields, at hand as a property: fetched on every check */
+    private readonly array $lengths;
     /** @var array<string, Report> one report for each reason, shared: reports never change */
     private static array $malformed = [];
 
@@ -51,6 +51,7 @@ final class Codec
         ksort($decode);
         $this->encode = $map;
         $this->decode = implode('', $decode);
+        $this->lengths = self::$fields ?: self::$fields = Layout::lengthFields();
     }
 
     /** The map this codec substitutes digits with. */
@@ -105,26 +106,41 @@ final class Codec
      */
     public function decryptId(string $token, int $lifetime = Idstamp::DEFAULT_LIFETIME, ?int $now = null): ?string
     {
-        if ($now !== null && ($now < 0 || $now > self::STAMP_MAX)) {
+        // The checks below are written out, with their functions named from
+        // the root and their constants as literals: a check costs little more
+        // than its calls, so each saved call shows.
+        if ($now !== null && $now >> 32 !== 0) {
             self::badStamp($now, 'now');
         }
-        // As read() does, written out here: a call costs a fair share of a check.
-        $n = strlen($token);
+        $n = \strlen($token);
         if ($n < 3) {
             return null;
         }
-        $move = self::$moves[$n] ?? self::move($n);
-        $plain = strtr($token ^ (($token ^ strrev($token)) & $move), self::DIGITS, $this->decode);
-        $length = strspn($plain, self::DIGITS, 0, 3) === 3 ? (int) substr($plain, 0, 3) : self::readDecimal(substr($plain, 0, 3));
-        if ($length === null || $length <= 0 || 3 + $length >= $n) {
-            return null;
-        }
-        $id = substr($plain, 3, $length);
-        $text = substr($plain, 3 + $length);
-        $digits = $n - 3 - $length;
-        $stamp = $digits <= 18 && strspn($text, self::DIGITS) === $digits ? (int) $text : self::readDecimal($text);
-        if ($stamp === null || $stamp === -1 || str_contains($id, "\0")) {
-            return null;
+        $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$moves[$n] ?? self::move($n))), '0123456789', $this->decode);
+        // A length field and a stamp as issuers write them: three digits, and
+        // digits with no leading zero that read back the same. Anything else
+        // is read the long way.
+        $length = $this->lengths[\substr($plain, 0, 3)] ?? 0;
+        if ($length !== 0 && $length < $n - 3) {
+            $text = \substr($plain, 3 + $length);
+            $stamp = (int) $text;
+            if ((string) $stamp !== $text || $stamp < 0) {
+                $read = $this->read($token);
+                if (\is_string($read)) {
+                    return null;
+                }
+                $stamp = $read[1];
+            }
+            $id = \substr($plain, 3, $length);
+            if (\str_contains($id, "\0")) {
+                return null;
+            }
+        } else {
+            $read = $this->read($token);
+            if (\is_string($read)) {
+                return null;
+            }
+            [$id, $stamp] = $read;
         }
         if ($now === null) {
             if ($lifetime <= 0) {
@@ -132,7 +148,10 @@ final class Codec
             }
             $now = LocalClock::yearStamp();
         }
-        $minutes = intdiv($stamp < $now - PHP_INT_MAX ? self::wrappedAge($now, $stamp) : $now - $stamp, self::MS_PER_MINUTE);
+        $age = $stamp < $now - PHP_INT_MAX ? self::wrappedAge($now, $stamp) : $now - $stamp;
+        // Whole minutes toward zero, without a call: $age % 60000 has the
+        // sign of $age, and what is left divides exactly, giving an int.
+        $minutes = ($age - $age % 60000) / 60000;
         return $minutes >= 0 && $minutes < $lifetime ? $id : null;
     }
 
@@ -145,45 +164,44 @@ final class Codec
      */
     public function inspect(string $token, int $lifetime = Idstamp::DEFAULT_LIFETIME, ?int $now = null): Report
     {
-        if ($now !== null && ($now < 0 || $now > self::STAMP_MAX)) {
+        // Written out as decryptId() is, for the same reason.
+        if ($now !== null && $now >> 32 !== 0) {
             self::badStamp($now, 'now');
         }
-        $n = strlen($token);
-        if ($n >= 3) { // as read() does, written out here: a call costs a fair share of a check
-            $move = self::$moves[$n] ?? self::move($n);
-            $plain = strtr($token ^ (($token ^ strrev($token)) & $move), self::DIGITS, $this->decode);
-            // A length field and a stamp as issuers write them: three digits,
-            // and digits with no leading zero that read back the same.
-            $field = substr($plain, 0, 3);
-            $length = (int) $field;
-            if ($length > 0 && 3 + $length < $n && (self::$fields[$length] ?? self::fields()[$length]) === $field) {
-                $id = substr($plain, 3, $length);
-                $text = substr($plain, 3 + $length);
+        $n = \strlen($token);
+        if ($n >= 3) {
+            $plain = \strtr($token ^ (($token ^ \strrev($token)) & (self::$moves[$n] ?? self::move($n))), '0123456789', $this->decode);
+            $length = $this->lengths[\substr($plain, 0, 3)] ?? 0;
+            if ($length !== 0 && $length < $n - 3) {
+                $text = \substr($plain, 3 + $length);
                 $stamp = (int) $text;
-                if ((string) $stamp === $text && $stamp >= 0 && !str_contains($id, "\0")) {
-                    $now ??= LocalClock::yearStamp();
-                    $age = $now - $stamp; // with 0 <= stamp < 2^63, within range
-                    $minutes = intdiv($age, self::MS_PER_MINUTE);
-                    return new Report(
-                        $minutes < 0 ? Verdict::Ahead : ($minutes >= $lifetime ? Verdict::Expired : Verdict::Fresh),
-                        null,
-                        $id,
-                        $stamp,
-                        $now,
-                        $age,
-                    );
+                if ((string) $stamp === $text && $stamp >= 0) {
+                    $id = \substr($plain, 3, $length);
+                    if (!\str_contains($id, "\0")) {
+                        $now ??= LocalClock::yearStamp();
+                        $age = $now - $stamp; // with 0 <= stamp < 2^63, within range
+                        $minutes = ($age - $age % 60000) / 60000;
+                        return new Report(
+                            $minutes < 0 ? Verdict::Ahead : ($minutes >= $lifetime ? Verdict::Expired : Verdict::Fresh),
+                            null,
+                            $id,
+                            $stamp,
+                            $now,
+                            $age,
+                        );
+                    }
                 }
             }
         }
         // Every other token, the long way.
         $read = $this->read($token);
-        if (is_string($read)) {
+        if (\is_string($read)) {
             return self::$malformed[$read] ??= new Report(Verdict::Malformed, $read, null, 0, 0, 0);
         }
         $now ??= LocalClock::yearStamp();
         [$id, $stamp] = $read;
         $age = $stamp < $now - PHP_INT_MAX ? self::wrappedAge($now, $stamp) : $now - $stamp;
-        $minutes = intdiv($age, self::MS_PER_MINUTE);
+        $minutes = \intdiv($age, self::MS_PER_MINUTE);
         $verdict = $minutes < 0 ? Verdict::Ahead : ($minutes >= $lifetime ? Verdict::Expired : Verdict::Fresh);
         return new Report($verdict, null, $id, $stamp, $now, $age);
     }
@@ -306,22 +324,11 @@ final class Codec
         return $text ^ (($text ^ strrev($text)) & $move);
     }
 
-    /** @return list<string> "000" to "999" */
-    private static function fields(): array
-    {
-        for ($length = 0; $length < 1000; $length++) {
-            self::$fields[$length] = sprintf('%03d', $length);
-        }
-        return self::$fields;
-    }
-
-    /** Which bytes of a text of $n bytes trade places with their mirrors. */
+    /** Which bytes of a text of $n bytes trade places with their mirrors, kept for the lengths issuers write. */
     private static function move(int $n): string
     {
-        $half = intdiv($n, 2);
-        $low = substr(str_repeat("\x00\xff", intdiv($half + 1, 2)), 0, $half);
-        $move = $low . ($n % 2 === 1 ? "\x00" : '') . strrev($low);
-        if ($n <= self::MASKS_KEPT) {
+        $move = Layout::mask($n);
+        if ($n <= Layout::MASKS_KEPT) {
             self::$moves[$n] = $move;
         }
         return $move;

@@ -45,6 +45,9 @@ final class CodecTest extends TestCase
                     $token = $codec->cryptId($id, $stamp);
                     self::assertSame(self::scramble(sprintf('%03d', strlen($id)) . $id . $stamp, $map), $token, "$map $id $stamp");
                     self::assertSame($id, $codec->decryptId($token, 1, $stamp));
+                    $now = min($stamp + 59999, 4294967295);
+                    $r = $codec->inspect($token, 1, $now);
+                    self::assertSame([Verdict::Fresh, $id, $stamp, $now - $stamp], [$r->verdict, $r->id, $r->stamp, $r->ageMs]);
                 }
             }
         }
@@ -63,6 +66,9 @@ final class CodecTest extends TestCase
             'now' => [
                 fn () => Idstamp::inspect('ab', 30, -1),
                 fn () => Idstamp::decryptId('5A8355', 30, 1 << 32),
+                // well-formed tokens, which Idstamp checks without a codec
+                fn () => Idstamp::inspect(Idstamp::cryptId('id', 0), 30, -1),
+                fn () => Idstamp::decryptId(Idstamp::cryptId('id', 0), 30, 1 << 32),
                 fn () => Idstamp::withDigitMap('0123456789')->inspect('5A8355', 30, PHP_INT_MIN),
             ],
             'map' => [

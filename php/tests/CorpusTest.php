@@ -4,6 +4,7 @@ declare(strict_types=1);
 
 namespace Idstamp\Tests;
 
+use Idstamp\Codec;
 use Idstamp\Idstamp;
 use Idstamp\Verdict;
 use PHPUnit\Framework\TestCase;
@@ -54,10 +55,13 @@ final class CorpusTest extends TestCase
     public function testTokens(): void
     {
         $seen = [];
+        // Idstamp checks the common tokens of the default map itself, and a
+        // codec checks them its own way: both must judge every row alike.
+        $codec = new Codec();
         self::rows(
             'tokens.tsv',
             "token_hex\tlifetime\tnow\tverdict\treason\tid_hex\tstamp\tage_ms",
-            static function (array $f) use (&$seen): ?string {
+            static function (array $f) use (&$seen, $codec): ?string {
                 $token = (string) hex2bin($f[0]);
                 $lifetime = (int) $f[1];
                 $now = (int) $f[2];
@@ -80,6 +84,12 @@ final class CorpusTest extends TestCase
                 $id = Idstamp::decryptId($token, $lifetime, $now);
                 if ($id !== ($r->verdict === Verdict::Fresh ? $r->id : null)) {
                     return 'decryptId gives ' . var_export($id === null ? null : bin2hex($id), true);
+                }
+                if ($codec->inspect($token, $lifetime, $now) != $r) {
+                    return 'a codec judges otherwise: ' . var_export($codec->inspect($token, $lifetime, $now), true);
+                }
+                if ($codec->decryptId($token, $lifetime, $now) !== $id) {
+                    return 'a codec\'s decryptId gives otherwise';
                 }
                 $seen["$f[3] $f[4]"] = true;
                 return null;
