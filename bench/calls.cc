@@ -58,6 +58,12 @@ void crypt_id() { keep(idstamp::crypt_id(id, stamp)); }
 
 void decrypt_id() { keep(idstamp::decrypt_id(token, 30, stamp)); }
 
+// The stamp of now: one clock reading and its local-time conversion.
+void year_stamp() { keep(idstamp::year_stamp()); }
+
+// A token judged against the clock, as a caller without a stamp of its own.
+void check_c_now() { keep(idstamp_check_token(token.data(), token.size(), 30, nullptr, nullptr)); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +76,8 @@ int main(int argc, char** argv) {
                     : op == "check_c_verdict" ? check_c_verdict
                     : op == "crypt_id"        ? crypt_id
                     : op == "decrypt_id"      ? decrypt_id
+                    : op == "year_stamp"      ? year_stamp
+                    : op == "check_c_now"     ? check_c_now
                                               : nullptr;
   if (call == nullptr) return 2;
   for (long i = std::strtol(argv[2], nullptr, 10); i > 0; --i) call();

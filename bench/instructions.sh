@@ -3,6 +3,8 @@
 # for the verdict alone) and the C++ functions on a 16-byte id, against a
 # string copy of the token, counted by callgrind (repeatable
 # whatever else the machine is doing). The core goal: each at most 2 copies.
+# Then the stamp of now, and the C check against the clock: these run in the
+# environment's TZ, or in /etc/localtime without one.
 #   bench/instructions.sh BUILD_DIR [LIMIT]
 set -eu
 calls=$1/bench/idstamp_calls
@@ -25,7 +27,7 @@ copy=$(per_call copy)
 printf '%-16s %6s  %s\n' call instr "per copy"
 printf '%-16s %6d\n' copy "$copy"
 status=0
-for op in crypt_core check_core check_c check_c_verdict crypt_id decrypt_id; do
+for op in crypt_core check_core check_c check_c_verdict crypt_id decrypt_id year_stamp check_c_now; do
   n=$(per_call $op)
   ratio=$(awk -v n="$n" -v c="$copy" 'BEGIN { printf "%.2f", n / c }')
   verdict=

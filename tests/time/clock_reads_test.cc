@@ -1,9 +1,11 @@
 // The clock is read only when a verdict needs it: not for a token that does
 // not parse, not for a lifetime of 0 or less, not for an id that cannot be
-// issued. Linked with --wrap=clock_gettime, so every read is counted, and the
-// clock can be frozen without libfaketime.
+// issued; and each reading gives exactly what its wall-clock fields give.
+// Linked with --wrap=clock_gettime, so every read is counted, and the clock
+// can be frozen without libfaketime.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -14,6 +16,8 @@
 #include "cli/inspect.h"
 #include "idstamp/idstamp.h"
 #include "idstamp/token_codec.h"
+#include "support/in_zone.h"
+#include "time/local_clock.h"
 
 namespace {
 int clock_reads = 0;
@@ -102,6 +106,82 @@ TEST(ClockReads, TheTokenAndTheNowAreTheClocks) {
     unsetenv("TZ");
   }
   tzset();
+}
+
+// The ticks the host's fields give for a reading, converted afresh.
+DateTicks fields_ticks(std::int64_t seconds, std::int32_t ms) {
+  return ticks_from_local(local_fields(seconds), ms);
+}
+
+// Freezes the clock at each millisecond in turn, all within `seconds`, and
+// holds the stamp and the ticks of now to the fields of that reading. The
+// first reading of a second converts it; the later ones may not.
+void expect_fields_at(std::int64_t seconds, const char* where) {
+  for (const std::int32_t ms : {999, 0, 500, 1, 998, 999}) {
+    frozen = timespec{static_cast<time_t>(seconds), ms * 1'000'000L + 999'999};
+    const DateTicks expected = fields_ticks(seconds, ms);
+    EXPECT_EQ(local_now_ticks(), expected) << where << ' ' << seconds << '.' << ms;
+    EXPECT_EQ(year_stamp(), year_stamp_of(expected)) << where << ' ' << seconds << '.' << ms;
+  }
+  frozen.reset();
+}
+
+// Seconds on both sides of daylight-saving changes, New Years in zones with
+// whole, half- and no-hour offsets, the 2^32 ms return to 0 (which falls
+// within one second: 4,294,967,000 at .000), and a reading the host cannot
+// convert.
+TEST(ClockReads, EachReadingIsItsFields) {
+  const struct {
+    const char* zone;
+    std::int32_t hour_at_epoch;  // tells loaded zone data from silent UTC
+    std::int64_t first;          // the seconds first .. first + 1
+  } cases[] = {
+      {"Europe/Berlin", 1, 1'616'893'199},         // 01:59:59 -> 03:00:00
+      {"Europe/Berlin", 1, 1'635'641'999},         // 02:59:59 -> 02:00:00
+      {"America/New_York", 19, 1'615'705'199},     // 01:59:59 -> 03:00:00
+      {"America/New_York", 19, 1'636'264'799},     // 01:59:59 -> 01:00:00
+      {"Australia/Lord_Howe", 10, 1'633'188'599},  // 01:59:59 -> 02:30:00
+      {"Australia/Lord_Howe", 10, 1'640'955'599},  // New Year at +11:00
+      {"Asia/Kolkata", 5, 1'640'975'399},          // New Year at +05:30
+      {"UTC", 0, 1'640'995'199},                   // New Year
+      {"UTC", 0, 1'613'754'166},                   // 2021-02-19 17:02:47.296 is 0 again
+      {"UTC", 0, std::int64_t{1} << 60},           // no fields: the stamp is the ms
+  };
+  for (const auto& c : cases) {
+    const InZone zone(c.zone);
+    ASSERT_EQ(local_fields(0).hour, c.hour_at_epoch) << c.zone << ": zone data missing";
+    expect_fields_at(c.first, c.zone);
+    expect_fields_at(c.first + 1, c.zone);
+    expect_fields_at(c.first, c.zone);  // and back
+  }
+}
+
+// TZ set, changed and removed (each followed by tzset, as POSIX asks) while
+// the clock stays within one second: each reading follows the zone of its
+// moment, including zones whose names agree for longer than any prefix a
+// shortcut might compare.
+TEST(ClockReads, AChangedZoneWithinOneSecond) {
+  std::string padding;
+  for (int i = 0; i < 100; ++i) padding += "./";
+  const std::string berlin = "/usr/share/zoneinfo/" + padding + "Europe/Berlin";
+  const std::string kolkata = "/usr/share/zoneinfo/" + padding + "Asia/Kolkata";
+  const std::int64_t second = 1'635'640'200;  // 2021-10-31 00:30:00 UTC
+  const char* const zones[] = {
+      nullptr, "Asia/Kolkata", "America/New_York", "Asia/Kolkata", nullptr,
+      "",      berlin.c_str(), kolkata.c_str(),    berlin.c_str(), "Europe/Berlin",
+  };
+  std::vector<std::uint32_t> stamps;
+  for (const char* z : zones) {
+    const InZone zone(z);
+    expect_fields_at(second, z != nullptr ? z : "TZ unset");
+    frozen = timespec{static_cast<time_t>(second), 0};
+    stamps.push_back(year_stamp());
+    frozen.reset();
+  }
+  // The zones differ at that second where the test needs them to.
+  EXPECT_NE(stamps[1], stamps[2]);
+  EXPECT_NE(stamps[6], stamps[7]);
+  EXPECT_EQ(stamps[6], stamps[9]);
 }
 
 }  // namespace
