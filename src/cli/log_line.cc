@@ -1,5 +1,6 @@
 #include "cli/log_line.h"
 
+#include <array>
 #include <cstring>
 
 #include "cli/inspect_args.h"
@@ -203,80 +204,164 @@ std::optional<std::size_t> percent_decode(char* value, std::size_t size) {
 
 }  // namespace
 
-bool LocalReadings::is_last_clf_time(std::string_view time) const {
-  return std::memcmp(time.data(), clf_time_, clf_time_size) == 0;
-}
-
 std::optional<DateTicks> LocalReadings::of_clf_time(std::string_view time) {
-  if (!is_last_clf_time(time)) {
-    std::memcpy(clf_time_, time.data(), clf_time_size);
-    const std::optional<Instant> instant = clf_instant(time);
-    clf_reading_ = instant ? of(*instant) : std::nullopt;
-  }
+  std::memcpy(clf_time_, time.data(), clf_time_size);
+  const std::optional<Instant> instant = clf_instant(time);
+  clf_reading_ = instant ? of(*instant) : std::nullopt;
   return clf_reading_;
 }
 
-LogRecord read_clf_record(char* line, std::size_t size, std::string_view name,
-                          LocalReadings& local) {
-  LogRecord r;
-  const std::string_view text(line, size);
-  const std::size_t open = text.find('[');
-  constexpr std::size_t time_size = LocalReadings::clf_time_size;
-  const std::size_t request = open + time_size + 2;  // after `] "`
-  if (open == std::string_view::npos || text.size() < request ||
-      text.substr(open + time_size, 2) != " \"" ||
-      !(local.is_last_clf_time(text.substr(open, time_size)) ||
-        clf_time_shaped(text.substr(open)))) {
-    r.cause = Unjudged::not_a_log_line;
-    return r;
+namespace {
+
+// Marks of the bytes that end a part of a request without log escapes.
+constexpr std::uint8_t quote_mark = 1;    // '"' ends the request; '\\' starts an escape
+constexpr std::uint8_t space_mark = 2;    // ' ' ends the method and the target
+constexpr std::uint8_t query_mark = 4;    // '?' starts the query
+constexpr std::uint8_t pair_mark = 8;     // '&' ends a pair, '#' the query
+constexpr std::uint8_t equals_mark = 16;  // '=' ends a name
+
+constexpr std::array<std::uint8_t, 256> request_marks = [] {
+  std::array<std::uint8_t, 256> marks{};
+  marks['"'] = marks['\\'] = quote_mark;
+  marks[' '] = space_mark;
+  marks['?'] = query_mark;
+  marks['&'] = marks['#'] = pair_mark;
+  marks['='] = equals_mark;
+  return marks;
+}();
+
+// Eight bytes at a time for the long parts of a request: whether a word
+// (eight bytes) holds a byte `c`, or one below `c` (<= 128).
+constexpr std::uint64_t ones = ~std::uint64_t{0} / 255;
+
+bool holds_byte(std::uint64_t word, char c) {
+  const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(c));
+  return ((x - ones) & ~x & (ones << 7)) != 0;
+}
+
+bool holds_below(std::uint64_t word, unsigned c) {
+  return ((word - ones * c) & ~word & (ones << 7)) != 0;
+}
+
+// Moves `at` forward by whole words of line[at, size) in which `may_stop`
+// sees no byte that could end the part read.
+template <class MayStop>
+void skip_words(const char* line, std::size_t& at, std::size_t size, MayStop may_stop) {
+  std::size_t i = at;
+  for (std::uint64_t word = 0; i + 8 <= size; i += 8) {
+    std::memcpy(&word, line + i, 8);
+    if (may_stop(word)) break;
   }
-  // The request ends at its closing quote; past a backslash, byte by byte.
-  std::size_t end = text.find('"', request);
-  const std::size_t backslash = text.substr(0, end).find('\\', request);
-  if (backslash != std::string_view::npos) {
-    end = backslash;
-    while (end < size && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
-  }
-  if (end >= size) {
-    r.cause = Unjudged::not_a_log_line;
-    return r;
-  }
-  const std::optional<DateTicks> at = local.of_clf_time(text.substr(open, time_size));
-  if (!at) {
-    r.cause = Unjudged::bad_moment;
-    return r;
-  }
-  r.at = *at;
-  // The target: after the request's first space, up to its next.
-  const std::string_view req(line + request, undo_log_escapes(line + request, end - request));
-  const std::size_t space = req.find(' ');
-  std::string_view target = space == std::string_view::npos ? "" : req.substr(space + 1);
+  at = i;
+}
+
+// The first value of the query parameter `name` in the target of `request`,
+// whose log escapes have been undone; nothing when it has none.
+std::optional<std::string_view> param_value(std::string_view request, std::string_view name) {
+  const std::size_t space = request.find(' ');
+  std::string_view target = space == std::string_view::npos ? "" : request.substr(space + 1);
   target = target.substr(0, target.find(' '));
   const std::size_t question = target.find('?');
-  r.skipped = true;
-  if (question == std::string_view::npos) return r;
+  if (question == std::string_view::npos) return std::nullopt;
   std::string_view query = target.substr(question + 1);
   query = query.substr(0, query.find('#'));
   while (true) {
     const std::string_view pair = query.substr(0, query.find('&'));
     const std::size_t equals = pair.find('=');
-    if (pair.substr(0, equals) == name) {
-      const std::string_view value =
-          pair.substr(equals == std::string_view::npos ? pair.size() : equals + 1);
-      // The value lies in `line`, which this function may write.
-      char* const bytes = line + (value.data() - text.data());
-      const std::optional<std::size_t> decoded = percent_decode(bytes, value.size());
-      r.skipped = false;
-      if (!decoded) {
-        r.cause = Unjudged::bad_escape;
-      } else {
-        r.token = std::string_view(bytes, *decoded);
-      }
-      return r;
-    }
-    if (pair.size() == query.size()) return r;
+    if (pair.substr(0, equals) == name)
+      return pair.substr(equals == std::string_view::npos ? pair.size() : equals + 1);
+    if (pair.size() == query.size()) return std::nullopt;
     query.remove_prefix(pair.size() + 1);
   }
+}
+
+}  // namespace
+
+LogRecord read_clf_record(char* line, std::size_t size, std::string_view name,
+                          LocalReadings& local) {
+  LogRecord r;
+  const void* const bracket = std::memchr(line, '[', size);
+  constexpr std::size_t time_size = LocalReadings::clf_time_size;
+  const std::size_t open =
+      bracket == nullptr ? 0 : static_cast<std::size_t>(static_cast<const char*>(bracket) - line);
+  const std::size_t request = open + time_size + 2;  // after `] "`
+  const std::string_view time(line + open, time_size);
+  const bool same_second = bracket != nullptr && size >= request && local.is_last_clf_time(time);
+  if (bracket == nullptr || size < request || line[request - 2] != ' ' ||
+      line[request - 1] != '"' || !(same_second || clf_time_shaped({line + open, size - open}))) {
+    r.cause = Unjudged::not_a_log_line;
+    return r;
+  }
+  // One pass over a request without escapes: its method, its target, the
+  // target's query pair by pair up to the one named, then up to the closing
+  // quote. A backslash sends the request to the slower reading below.
+  std::size_t i = request;
+  const auto skip = [&i, line, size](std::uint8_t marks) {
+    std::size_t j = i;
+    while (j < size && (request_marks[static_cast<unsigned char>(line[j])] & marks) == 0) ++j;
+    i = j;
+  };
+  const auto at_byte = [&](char c) { return i < size && line[i] == c; };
+  std::size_t value = 0;
+  std::size_t value_end = 0;
+  bool named = false;
+  skip(quote_mark | space_mark);
+  if (at_byte(' ')) {
+    ++i;
+    skip(quote_mark | space_mark | query_mark);
+    if (at_byte('?')) {
+      do {
+        const std::size_t key = ++i;
+        skip(quote_mark | space_mark | pair_mark | equals_mark);
+        named = i - key == name.size() && (name.empty() || line[key] == name[0]) &&
+                std::string_view(line + key, i - key) == name;
+        if (at_byte('=')) ++i;
+        value = i;
+        // Values are long and seldom hold a byte below '\'' but '%'.
+        skip_words(line, i, size, [](std::uint64_t word) {
+          return holds_below(word, '\'' + 1) || holds_byte(word, '\\');
+        });
+        skip(quote_mark | space_mark | pair_mark);
+        value_end = i;
+      } while (!named && at_byte('&'));
+    }
+  }
+  skip_words(line, i, size,
+             [](std::uint64_t word) { return holds_byte(word, '"') || holds_byte(word, '\\'); });
+  skip(quote_mark);
+  const bool escaped = !at_byte('"');
+  if (escaped) {
+    // The request ends at its closing quote; past a backslash, byte by byte.
+    while (i < size && line[i] != '"') i += line[i] == '\\' ? 2 : 1;
+    if (i >= size) {
+      r.cause = Unjudged::not_a_log_line;
+      return r;
+    }
+  }
+  const std::optional<DateTicks> at =
+      same_second ? local.last_clf_reading() : local.of_clf_time(time);
+  if (!at) {
+    r.cause = Unjudged::bad_moment;
+    return r;
+  }
+  r.at = *at;
+  if (escaped) {
+    // Undone, the escapes may make or unmake any part of the request.
+    const std::size_t request_size = undo_log_escapes(line + request, i - request);
+    const std::optional<std::string_view> found = param_value({line + request, request_size}, name);
+    named = found.has_value();
+    if (named) {
+      value = static_cast<std::size_t>(found->data() - line);
+      value_end = value + found->size();
+    }
+  }
+  r.skipped = !named;
+  if (!named) return r;
+  // The value lies in `line`, which this function may write.
+  const std::optional<std::size_t> decoded = percent_decode(line + value, value_end - value);
+  r.cause = decoded ? Unjudged::none : Unjudged::bad_escape;
+  r.token = std::string_view(line + value, decoded.value_or(0));
+  return r;
 }
 
 }  // namespace idstamp

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -40,8 +41,16 @@ class LocalReadings {
   // nothing for a field out of range too.
   std::optional<DateTicks> of_clf_time(std::string_view time);
   // Whether `time`, of clf_time_size bytes, is the last one converted (and
-  // so of the shape of one).
-  bool is_last_clf_time(std::string_view time) const;
+  // so of the shape of one), and what of_clf_time gave for it.
+  bool is_last_clf_time(std::string_view time) const {
+    // Word by word: a call to memcmp would cost as much as the rest.
+    std::uint64_t a[4] = {};
+    std::uint64_t b[4] = {};
+    std::memcpy(a, time.data(), clf_time_size);
+    std::memcpy(b, clf_time_, clf_time_size);
+    return ((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[3] ^ b[3])) == 0;
+  }
+  std::optional<DateTicks> last_clf_reading() const { return clf_reading_; }
 
   static constexpr std::size_t clf_time_size = 28;
 
