@@ -9,10 +9,6 @@
 
 namespace idstamp {
 
-namespace {
-
-// The number in text[at, at + n) when those bytes are all decimal digits;
-// -1 otherwise.
 std::int32_t digits_at(std::string_view text, std::size_t at, std::size_t n) {
   std::int32_t v = 0;
   for (std::size_t i = at; i < at + n; ++i) {
@@ -22,8 +18,6 @@ std::int32_t digits_at(std::string_view text, std::size_t at, std::size_t n) {
   }
   return v;
 }
-
-}  // namespace
 
 ScannedArguments scan_inspect_arguments(Args args) {
   ScannedArguments scanned;

@@ -27,6 +27,10 @@ ScannedArguments scan_inspect_arguments(Args args);
 // ticks of its fields. Nothing for any other text, rather than a clamped one.
 std::optional<DateTicks> read_moment(std::string_view text);
 
+// The number in text[at, at + n) when those bytes are all decimal digits;
+// -1 otherwise. The caller sees to it that they lie within text.
+std::int32_t digits_at(std::string_view text, std::size_t at, std::size_t n);
+
 }  // namespace idstamp
 
 #endif  // IDSTAMP_INSPECT_ARGS_H

@@ -22,17 +22,6 @@ int hex_value(char c) {
   return -1;
 }
 
-// The number of the decimal digits text[at, at + n), or -1 when one is not.
-std::int32_t digits(std::string_view text, std::size_t at, std::size_t n) {
-  std::int32_t v = 0;
-  for (std::size_t i = at; i < at + n; ++i) {
-    const auto d = static_cast<unsigned char>(text[i] - '0');
-    if (d > 9) return -1;
-    v = v * 10 + d;
-  }
-  return v;
-}
-
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The instant of a reading taken on a clock `offset_minutes` ahead of UTC.
@@ -47,8 +36,8 @@ Instant instant_of(DateTicks reading, std::int32_t offset_minutes) {
 std::optional<std::int32_t> read_offset(std::string_view text, bool colon) {
   if (text.size() != (colon ? 6u : 5u) || (text[0] != '+' && text[0] != '-')) return std::nullopt;
   if (colon && text[3] != ':') return std::nullopt;
-  const std::int32_t hours = digits(text, 1, 2);
-  const std::int32_t minutes = digits(text, colon ? 4 : 3, 2);
+  const std::int32_t hours = digits_at(text, 1, 2);
+  const std::int32_t minutes = digits_at(text, colon ? 4 : 3, 2);
   if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return std::nullopt;
   const std::int32_t offset = hours * 60 + minutes;
   return text[0] == '-' ? -offset : offset;
@@ -130,11 +119,11 @@ std::optional<Instant> clf_instant(std::string_view t) {
   std::int32_t month = 0;
   for (std::int32_t m = 0; m < 12; ++m)
     if (t.substr(4, 3) == month_names.substr(static_cast<std::size_t>(m) * 3, 3)) month = m + 1;
-  const std::int32_t day = digits(t, 1, 2);
-  const std::int32_t year = digits(t, 8, 4);
-  const std::int32_t hour = digits(t, 13, 2);
-  const std::int32_t minute = digits(t, 16, 2);
-  const std::int32_t second = digits(t, 19, 2);
+  const std::int32_t day = digits_at(t, 1, 2);
+  const std::int32_t year = digits_at(t, 8, 4);
+  const std::int32_t hour = digits_at(t, 13, 2);
+  const std::int32_t minute = digits_at(t, 16, 2);
+  const std::int32_t second = digits_at(t, 19, 2);
   const std::optional<std::int32_t> offset = read_offset(t.substr(22, 5), false);
   if (month == 0 || day < 1 || day > days_in_month(year, month) || hour > 23 || minute > 59 ||
       second > 59 || !offset) {
