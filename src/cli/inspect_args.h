@@ -2,6 +2,8 @@
 #ifndef IDSTAMP_INSPECT_ARGS_H
 #define IDSTAMP_INSPECT_ARGS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
