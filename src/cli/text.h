@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace idstamp {
@@ -41,14 +42,25 @@ class FixedText {
     return *this;
   }
   // Written in place when the room allows the longest 64-bit number; one of
-  // nine or ten digits, as a year stamp mostly is, with no loop.
+  // nine or ten digits, as a year stamp mostly is, or of fewer, as an age in
+  // milliseconds mostly is, with no loop.
   template <class Integer>
   FixedText& number(Integer v) {
     static_assert(sizeof(Integer) <= 8, "a number of at most 64 bits");
     if (N - size_ >= 20) {
-      const auto u = static_cast<std::uint64_t>(v);  // a negative value wraps far above 10^10
+      auto u = static_cast<std::uint64_t>(v);  // a negative value wraps far above 10^10
       if (u - 100'000'000 < 10'000'000'000 - 100'000'000) {
         size_ = static_cast<std::size_t>(nine_or_ten_digits(data_ + size_, u) - data_);
+        return *this;
+      }
+      if constexpr (std::is_signed_v<Integer>) {
+        if (v < 0 && 0 - u < 100'000'000) {
+          data_[size_++] = '-';
+          u = 0 - u;
+        }
+      }
+      if (u < 100'000'000) {
+        size_ = static_cast<std::size_t>(up_to_eight_digits(data_ + size_, u) - data_);
       } else {
         size_ = static_cast<std::size_t>(std::to_chars(data_ + size_, data_ + N, v).ptr - data_);
       }
@@ -72,12 +84,31 @@ class FixedText {
   }
 
  private:
+  static constexpr char pairs[] =
+      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+      "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+      "888990919293949596979899";
+
+  // v in [0, 10^8) at `at`, which has room for eight bytes, and the end of
+  // its digits: all eight written, then moved back over the leading zeros.
+  static char* up_to_eight_digits(char* at, std::uint64_t v) {
+    static constexpr std::uint64_t limits[] = {10,      100,       1'000,     10'000,
+                                               100'000, 1'000'000, 10'000'000};
+    std::size_t zeros = 0;
+    for (const std::uint64_t limit : limits) zeros += v < limit ? 1 : 0;
+    char digits[16] = {};
+    const auto upper = static_cast<std::size_t>(v / 10'000);
+    const auto lower = static_cast<std::size_t>(v % 10'000);
+    std::memcpy(digits, pairs + 2 * (upper / 100), 2);
+    std::memcpy(digits + 2, pairs + 2 * (upper % 100), 2);
+    std::memcpy(digits + 4, pairs + 2 * (lower / 100), 2);
+    std::memcpy(digits + 6, pairs + 2 * (lower % 100), 2);
+    std::memcpy(at, digits + zeros, 8);
+    return at + 8 - zeros;
+  }
+
   // v in [10^8, 10^10) at `at`, and the end of its digits.
   static char* nine_or_ten_digits(char* at, std::uint64_t v) {
-    static constexpr char pairs[] =
-        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
-        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
-        "888990919293949596979899";
     const auto high = static_cast<std::size_t>(v / 100'000'000);  // 1 to 99
     const auto low = static_cast<std::size_t>(v % 100'000'000);
     if (high >= 10) {

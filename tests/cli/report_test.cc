@@ -129,8 +129,8 @@ TEST(Reports, BatchKeepsNumbersAsTextExactly) {
 }
 
 // Numbers against to_chars, for each width of integer: each power of ten and
-// its neighbours (the nine- and ten-digit ones take a path of their own), the
-// extremes, and a text too full for the longest number.
+// its neighbours (those of up to eight digits, and of nine or ten, take paths
+// of their own), the extremes, and a text too full for the longest number.
 template <class Integer>
 std::size_t number_disagreements() {
   using limits = std::numeric_limits<Integer>;
@@ -140,6 +140,12 @@ std::size_t number_disagreements() {
       values.push_back(static_cast<Integer>(v));
       if (limits::is_signed) values.push_back(static_cast<Integer>(0 - static_cast<Integer>(v)));
     }
+  }
+  // Every number of up to three digits, and of each sign: the leading zeros
+  // that shorter numbers drop.
+  for (int v = 0; v <= 1'000; ++v) {
+    values.push_back(static_cast<Integer>(v));
+    if (limits::is_signed) values.push_back(static_cast<Integer>(-v));
   }
   std::size_t disagreements = 0;
   for (const Integer v : values) {
