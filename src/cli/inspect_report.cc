@@ -106,10 +106,9 @@ void append_escaped(Text& out, std::string_view bytes) {
       });
 }
 
-// A JSON string of valid UTF-8 text.
+// Valid UTF-8 text as it stands between the quotes of a JSON string.
 template <class Text>
-void append_json_string(Text& out, std::string_view text) {
-  out.append('"');
+void append_json_text(Text& out, std::string_view text) {
   append_runs(
       out, text,
       [](Word w) { return !any_below(w, 0x20) && !any_equal(w, '"') && !any_equal(w, '\\'); },
@@ -121,6 +120,12 @@ void append_json_string(Text& out, std::string_view text) {
           out.append('\\').append(static_cast<char>(b));
         }
       });
+}
+
+// A JSON string of valid UTF-8 text.
+template <class Text>
+void append_json_string(Text& out, std::string_view text) {
+  append_json_text(out.append('"'), text);
   out.append('"');
 }
 
@@ -263,27 +268,58 @@ void append_lifetime_field(Text& out, std::int32_t lifetime) {
   out.append(", \"lifetime\": ").number(lifetime).append(", \"reason\": ");
 }
 
-// The JSON object of one token from the texts of its numbers that a batch
-// may keep from one result to the next: the line number (empty for none),
-// now, and the lifetime field.
+// The fields of a token that parsed from the verdict to the opening quote
+// of "id_hex", after the line's: one copy in place of five.
+constexpr std::string_view verdict_fields(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::fresh:
+      return ", \"verdict\": \"fresh\", \"id_hex\": \"";
+    case Verdict::expired:
+      return ", \"verdict\": \"expired\", \"id_hex\": \"";
+    case Verdict::ahead:
+      return ", \"verdict\": \"ahead\", \"id_hex\": \"";
+    case Verdict::malformed:
+      break;
+  }
+  return ", \"verdict\": \"malformed\", \"id_hex\": \"";
+}
+
+// ", \"now\": N, \"age_ms\": ", the fields around now's.
 template <class Text>
-void json_result(Text& out, const Check& c, std::string_view id, std::string_view line,
-                 std::string_view now, std::string_view lifetime_field) {
-  out.append('{');
-  if (!line.empty()) out.append("\"line\": ").append(line).append(", ");
-  out.append("\"verdict\": \"").append(verdict_name(c.verdict)).append('"');
+void append_now_field(Text& out, std::uint32_t now) {
+  out.append(", \"now\": ").number(now).append(", \"age_ms\": ");
+}
+
+// The texts of a JSON result that a batch may keep from one result to the
+// next.
+struct JsonTexts {
+  std::string_view line;            // the line number's digits, empty for none
+  std::string_view now_field;       // as append_now_field writes it
+  std::string_view lifetime_field;  // as append_lifetime_field writes it
+  std::string_view parsed_end;      // the lifetime field, "null}" and a newline
+};
+
+// The JSON object of one token.
+template <class Text>
+void json_result(Text& out, const Check& c, std::string_view id, const JsonTexts& texts) {
+  const std::string_view line = texts.line;
   if (c.parsed) {
-    out.append(", \"id_hex\": \"");
+    const std::string_view fields = verdict_fields(c.verdict);
+    if (line.empty()) {
+      out.append('{').append(fields.substr(2));
+    } else {
+      out.append("{\"line\": ").append(line).append(fields);
+    }
     append_hex_bytes(out, id);
-    out.append('"');
-    if (is_utf8(id)) append_json_string(out.append(", \"id\": "), id);
-    out.append(", \"stamp\": ").number(c.stamp);
-    out.append(", \"now\": ").append(now);
-    out.append(", \"age_ms\": ").number(c.age_ms);
-    out.append(lifetime_field).append("null}\n");
+    if (is_utf8(id)) append_json_text(out.append("\", \"id\": \""), id);
+    out.append("\", \"stamp\": ").number(c.stamp).append(texts.now_field).number(c.age_ms);
+    out.append(texts.parsed_end);
   } else {
+    out.append('{');
+    if (!line.empty()) out.append("\"line\": ").append(line).append(", ");
+    out.append("\"verdict\": \"").append(verdict_name(c.verdict)).append('"');
     out.append(", \"id_hex\": null, \"stamp\": null, \"now\": null, \"age_ms\": null");
-    append_json_string(out.append(lifetime_field), c.reason);
+    append_json_string(out.append(texts.lifetime_field), c.reason);
     out.append("}\n");
   }
 }
@@ -305,11 +341,14 @@ void json_report(Text& out, const Check& c, std::string_view id, std::int32_t li
                  std::optional<std::uint64_t> line) {
   NumberDigits line_text;
   if (line) line_text.number(*line);
-  NumberDigits now;
-  now.number(c.now);
+  FixedText<48> now_field;
+  append_now_field(now_field, c.now);
   FixedText<48> lifetime_field;
   append_lifetime_field(lifetime_field, lifetime);
-  json_result(out, c, id, line_text.view(), now.view(), lifetime_field.view());
+  FixedText<64> parsed_end;
+  parsed_end.append(lifetime_field.view()).append("null}\n");
+  json_result(out, c, id,
+              {line_text.view(), now_field.view(), lifetime_field.view(), parsed_end.view()});
 }
 
 template void json_report(Report&, const Check&, std::string_view, std::int32_t,
@@ -347,12 +386,19 @@ std::string_view NumberText::of(std::uint64_t v) {
 
 BatchReports::BatchReports(bool json, std::int32_t lifetime) : json_(json) {
   append_lifetime_field(lifetime_field_, lifetime);
+  parsed_end_.append(lifetime_field_.view()).append("null}\n");
 }
 
 void BatchReports::add(BatchText& out, const Check& c, std::string_view id, std::uint64_t line) {
   const std::string_view line_text = line_.of(line);
   if (json_) {
-    json_result(out, c, id, line_text, now_.of(c.now), lifetime_field_.view());
+    if (c.parsed && (!now_ || *now_ != c.now)) {
+      now_field_.clear();
+      append_now_field(now_field_, c.now);
+      now_ = c.now;
+    }
+    json_result(out, c, id,
+                {line_text, now_field_.view(), lifetime_field_.view(), parsed_end_.view()});
   } else {
     tab_result(out, c, id, line_text);
   }

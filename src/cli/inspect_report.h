@@ -72,8 +72,10 @@ class BatchReports {
  private:
   bool json_;
   FixedText<48> lifetime_field_;  // ", \"lifetime\": N, \"reason\": "
+  FixedText<64> parsed_end_;      // the same, "null}" and a newline
+  FixedText<48> now_field_;       // ", \"now\": N, \"age_ms\": "
+  std::optional<std::uint32_t> now_;
   NumberText line_;
-  NumberText now_;
 };
 
 // The line that says what makes the arguments a usage error, naming the

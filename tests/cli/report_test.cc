@@ -93,6 +93,26 @@ TEST(Reports, EscapeEveryByteAnywhere) {
   EXPECT_EQ(disagreements, 0u);
 }
 
+// Each verdict of a token that parsed names itself in its JSON object, with
+// a line number and without, in a batch and alone.
+TEST(Reports, EachVerdictInJson) {
+  for (const Verdict v : {Verdict::fresh, Verdict::expired, Verdict::ahead, Verdict::malformed}) {
+    Check c = parsed_check(-5);
+    c.verdict = v;
+    const std::string fields = "\"verdict\": \"" + std::string(verdict_name(v)) +
+                               "\", \"id_hex\": \"6964\", \"id\": \"id\", \"stamp\": "
+                               "411196479, \"now\": 411196474, \"age_ms\": -5, \"lifetime\": 9, "
+                               "\"reason\": null}\n";
+    Report alone;
+    json_report(alone, c, "id", 9, std::nullopt);
+    EXPECT_EQ(alone.view(), "{" + fields);
+    BatchReports reports(true, 9);
+    BatchText batch;
+    reports.add(batch, c, "id", 12);
+    EXPECT_EQ(batch.view(), "{\"line\": 12, " + fields);
+  }
+}
+
 // A batch's results, with the line number counted up in its text and `now`
 // kept, equal each token's report written afresh: across carries (9, 99,
 // 999 to the next power of ten), jumps back to fewer digits (whose carry must
