@@ -269,19 +269,24 @@ void append_lifetime_field(Text& out, std::int32_t lifetime) {
 }
 
 // The fields of a token that parsed from the verdict to the opening quote
-// of "id_hex", after the line's: one copy in place of five.
-constexpr std::string_view verdict_fields(Verdict verdict) {
+// of "id_hex", after the line's: one copy in place of five, each of a
+// literal, whose copy is a few moves.
+template <class Text>
+void append_verdict_fields(Text& out, Verdict verdict) {
   switch (verdict) {
     case Verdict::fresh:
-      return ", \"verdict\": \"fresh\", \"id_hex\": \"";
+      out.append(", \"verdict\": \"fresh\", \"id_hex\": \"");
+      break;
     case Verdict::expired:
-      return ", \"verdict\": \"expired\", \"id_hex\": \"";
+      out.append(", \"verdict\": \"expired\", \"id_hex\": \"");
+      break;
     case Verdict::ahead:
-      return ", \"verdict\": \"ahead\", \"id_hex\": \"";
+      out.append(", \"verdict\": \"ahead\", \"id_hex\": \"");
+      break;
     case Verdict::malformed:
+      out.append(", \"verdict\": \"malformed\", \"id_hex\": \"");
       break;
   }
-  return ", \"verdict\": \"malformed\", \"id_hex\": \"";
 }
 
 // ", \"now\": N, \"age_ms\": ", the fields around now's.
@@ -304,11 +309,12 @@ template <class Text>
 void json_result(Text& out, const Check& c, std::string_view id, const JsonTexts& texts) {
   const std::string_view line = texts.line;
   if (c.parsed) {
-    const std::string_view fields = verdict_fields(c.verdict);
     if (line.empty()) {
-      out.append('{').append(fields.substr(2));
+      FixedText<48> fields;
+      append_verdict_fields(fields, c.verdict);
+      out.append('{').append(fields.view().substr(2));
     } else {
-      out.append("{\"line\": ").append(line).append(fields);
+      append_verdict_fields(out.append("{\"line\": ").append(line), c.verdict);
     }
     append_hex_bytes(out, id);
     if (is_utf8(id)) append_json_text(out.append("\", \"id\": \""), id);
@@ -325,12 +331,28 @@ void json_result(Text& out, const Check& c, std::string_view id, const JsonTexts
 }
 
 void tab_result(BatchText& out, const Check& c, std::string_view id, std::string_view line) {
-  out.append(line).append('\t').append(verdict_name(c.verdict));
+  out.append(line);
   if (!c.parsed) {
+    out.append('\t').append(verdict_name(c.verdict));
     out.append(": ").append(c.reason).append("\t\t\n");
     return;
   }
-  append_escaped(out.append('\t').number(c.age_ms).append('\t'), id);
+  // Each verdict's text a literal, whose copy is a few moves.
+  switch (c.verdict) {
+    case Verdict::fresh:
+      out.append("\tfresh\t");
+      break;
+    case Verdict::expired:
+      out.append("\texpired\t");
+      break;
+    case Verdict::ahead:
+      out.append("\tahead\t");
+      break;
+    case Verdict::malformed:
+      out.append("\tmalformed\t");
+      break;
+  }
+  append_escaped(out.number(c.age_ms).append('\t'), id);
   out.append('\n');
 }
 

@@ -93,9 +93,9 @@ TEST(Reports, EscapeEveryByteAnywhere) {
   EXPECT_EQ(disagreements, 0u);
 }
 
-// Each verdict of a token that parsed names itself in its JSON object, with
-// a line number and without, in a batch and alone.
-TEST(Reports, EachVerdictInJson) {
+// Each verdict of a token that parsed names itself in its batch line, and in
+// its JSON object, with a line number and without, in a batch and alone.
+TEST(Reports, EachVerdictNamesItself) {
   for (const Verdict v : {Verdict::fresh, Verdict::expired, Verdict::ahead, Verdict::malformed}) {
     Check c = parsed_check(-5);
     c.verdict = v;
@@ -110,6 +110,9 @@ TEST(Reports, EachVerdictInJson) {
     BatchText batch;
     reports.add(batch, c, "id", 12);
     EXPECT_EQ(batch.view(), "{\"line\": 12, " + fields);
+    BatchText line;
+    tab_report(line, c, "i\\d", 12);
+    EXPECT_EQ(line.view(), "12\t" + std::string(verdict_name(v)) + "\t-5\ti\\\\d\n");
   }
 }
 
