@@ -367,8 +367,9 @@ void json_report(Text& out, const Check& c, std::string_view id, std::int32_t li
   append_now_field(now_field, c.now);
   FixedText<48> lifetime_field;
   append_lifetime_field(lifetime_field, lifetime);
-  FixedText<64> parsed_end;
-  parsed_end.append(lifetime_field.view()).append("null}\n");
+  FixedText<64> parsed_end;  // written afresh: a copy of lifetime_field trips gcc's bounds warning
+  append_lifetime_field(parsed_end, lifetime);
+  parsed_end.append("null}\n");
   json_result(out, c, id,
               {line_text.view(), now_field.view(), lifetime_field.view(), parsed_end.view()});
 }
