@@ -158,15 +158,7 @@ void append_issued_at(Report& out, DateTicks now, std::int64_t age) {
     return;
   }
   const std::int64_t start = std::int64_t{day_number(year, 1, 1)} * milliseconds_per_day;
-  const DateParts p =
-      parts_of_ticks(static_cast<DateTicks>((start + into_year - age) * ticks_per_millisecond));
-  append_padded(out, p.year, 4);
-  append_padded(out.append('-'), p.month, 2);
-  append_padded(out.append('-'), p.day, 2);
-  append_padded(out.append(' '), p.hour, 2);
-  append_padded(out.append(':'), p.minute, 2);
-  append_padded(out.append(':'), p.second, 2);
-  append_padded(out.append('.'), p.millisecond, 3);
+  append_reading(out, static_cast<DateTicks>((start + into_year - age) * ticks_per_millisecond));
   out.append(" local time");
 }
 

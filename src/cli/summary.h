@@ -81,28 +81,6 @@ void summary_json(SummaryJson& out, const Summary& s);
 // percentiles in columns ("-" for an empty set), then first and last.
 void summary_table(SummaryTable& out, const Summary& s);
 
-// "YYYY-MM-DD HH:MM:SS.mmm".
-template <std::size_t N>
-void append_reading(FixedText<N>& out, DateTicks t) {
-  const DateParts p = parts_of_ticks(t);
-  const auto digits = [&out](std::int32_t v, std::int32_t unit) {
-    for (; unit > 0; unit /= 10) out.append(static_cast<char>('0' + v / unit % 10));
-  };
-  digits(p.year, 1000);
-  out.append('-');
-  digits(p.month, 10);
-  out.append('-');
-  digits(p.day, 10);
-  out.append(' ');
-  digits(p.hour, 10);
-  out.append(':');
-  digits(p.minute, 10);
-  out.append(':');
-  digits(p.second, 10);
-  out.append('.');
-  digits(p.millisecond, 100);
-}
-
 }  // namespace idstamp
 
 #endif  // IDSTAMP_SUMMARY_H

@@ -11,6 +11,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "idstamp/date_ticks.h"
+#include "time/calendar.h"
+
 namespace idstamp {
 
 // Up to N bytes. Appending past the end keeps what fits and marks the text
@@ -148,6 +151,29 @@ class Args {
   const std::string_view* list_ = nullptr;
   std::size_t count_;
 };
+
+// A local reading as "YYYY-MM-DD HH:MM:SS.mmm", for the years 1 to 9999
+// that DateTicks name.
+template <std::size_t N>
+void append_reading(FixedText<N>& out, DateTicks t) {
+  const DateParts p = parts_of_ticks(t);
+  const auto digits = [&out](std::int32_t v, std::int32_t unit) {
+    for (; unit > 0; unit /= 10) out.append(static_cast<char>('0' + v / unit % 10));
+  };
+  digits(p.year, 1000);
+  out.append('-');
+  digits(p.month, 10);
+  out.append('-');
+  digits(p.day, 10);
+  out.append(' ');
+  digits(p.hour, 10);
+  out.append(':');
+  digits(p.minute, 10);
+  out.append(':');
+  digits(p.second, 10);
+  out.append('.');
+  digits(p.millisecond, 100);
+}
 
 }  // namespace idstamp
 
